@@ -1,0 +1,13 @@
+# Compiler settings shared by every target of the project.
+add_compile_options(-Wall -Wextra)
+if(ZALTRIM_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(ZALTRIM_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(ZALTRIM_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
