@@ -57,7 +57,7 @@ void ZaltrimEffect::setSampleRate(float rate) {
   // A rate of zero, below zero or not finite would give an infinite sampling period.
   if (!std::isfinite(rate) || rate <= 0.0f) return;
   sample_rate.store(rate);
-  build_pipeline(oversampling.load());
+  rebuild_pipeline();
 }
 
 float ZaltrimEffect::getSampleRate() { return sample_rate.load(); }

@@ -45,6 +45,8 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   void set_oversampling(VstInt32 factor);
   // Rebuilds the chain for the factor; false (and nothing changed) for an unknown factor.
   bool build_pipeline(VstInt32 factor);
+  // Rebuilds the chain for the current factor and sample rate.
+  void rebuild_pipeline();
 
   VstInt32 get_oversampling() const { return oversampling.load(std::memory_order_relaxed); }
 
@@ -55,8 +57,23 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   void update_oversampling(int value);
 
  private:
+  // The three stages that depend on the factor and the rate, built and replaced together.
+  struct Stages {
+    std::unique_ptr<DSP::MonoFilter<double>> oversampling;
+    std::unique_ptr<DSP::MonoFilter<double>> overdrive;
+    std::unique_ptr<DSP::MonoFilter<double>> decimation;
+  };
+  static Stages make_stages(VstInt32 factor, float rate);
+  // Designs the stages outside the lock and swaps them in under it. Without a requested factor,
+  // the one in force at the swap is kept.
+  void install_stages(VstInt32 requested_factor);
+
   template <typename Sample>
   void process_block(const Sample* input, Sample* output, VstInt32 sampleFrames);
+  template <typename Sample>
+  void run_chain(const Sample* input, Sample* output, VstInt32 sampleFrames);
+  // False when a block of n frames cannot be held at the current factor.
+  bool resize_buffers(VstInt32 n);
 
   std::unique_ptr<DSP::GainFilter<double>> gain_filter;
   std::unique_ptr<DSP::MonoFilter<double>> oversampling_filter;

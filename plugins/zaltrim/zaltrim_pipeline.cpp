@@ -26,3 +26,5 @@ void ZaltrimEffect::processReplacing(float** inputs, float** outputs, VstInt32 s
 void ZaltrimEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
   process_block(inputs[0], outputs[0], sampleFrames);
 }
+
+void ZaltrimEffect::rebuild_pipeline() { build_pipeline(oversampling.load()); }
