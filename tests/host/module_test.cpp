@@ -1,0 +1,185 @@
+// The built module as a host meets it: dlopen, the entry point, the record and the dispatcher,
+// through the same host library that zaltrim-host uses. Also the host library on a foreign module.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "vst_host.h"
+
+namespace {
+
+using test_support::build_dir;
+using test_support::module_path;
+using test_support::run_command;
+
+std::vector<unsigned char> chunk_of(float gain, std::int32_t factor) {
+  std::vector<unsigned char> bytes(8);
+  std::uint32_t bits;
+  std::memcpy(&bits, &gain, 4);
+  for (int i = 0; i < 4; ++i) {
+    bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
+    bytes[static_cast<std::size_t>(i) + 4] = static_cast<unsigned char>(static_cast<std::uint32_t>(factor) >> (8 * i));
+  }
+  return bytes;
+}
+
+class LoadedModule : public ::testing::Test {
+ protected:
+  zhost::Module module{module_path()};
+  zhost::Host host;
+  zhost::Plugin plugin{module, host};
+};
+
+TEST(ModuleExports, OnlyTheTwoEntryPoints) {
+  const auto nm = run_command("nm -D --defined-only " + module_path());
+  ASSERT_EQ(nm.status, 0) << nm.output;
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start < nm.output.size()) {
+    const std::size_t end = nm.output.find('\n', start);
+    const std::string line = nm.output.substr(start, end - start);
+    if (!line.empty()) names.push_back(line.substr(line.rfind(' ') + 1));
+    start = end == std::string::npos ? nm.output.size() : end + 1;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"VSTPluginMain", "main"}));
+}
+
+TEST_F(LoadedModule, RecordAndIdentity) {
+  const AEffect& e = *plugin.record();
+  EXPECT_EQ(module.entry_name(), "VSTPluginMain");
+  EXPECT_EQ(e.magic, kEffectMagic);
+  EXPECT_EQ(e.numPrograms, 1);
+  EXPECT_EQ(e.numParams, 1);
+  EXPECT_EQ(e.numInputs, 1);
+  EXPECT_EQ(e.numOutputs, 1);
+  EXPECT_EQ(e.flags & ~effFlagsHasEditor, 0x1030);
+  EXPECT_EQ(e.initialDelay, 3);
+  EXPECT_EQ(zhost::four_cc(e.uniqueID), "ZtRm");
+  EXPECT_EQ(plugin.effect_name(), "Zaltrim");
+  EXPECT_EQ(plugin.product(), "Zaltrim");
+  EXPECT_EQ(plugin.vendor(), "Orvendel");
+  EXPECT_EQ(plugin.vendor_version(), 1000);
+  EXPECT_EQ(plugin.vst_version(), 2400);
+  EXPECT_EQ(plugin.category(), 0);
+  EXPECT_EQ(plugin.parameter_name(0), "Gain");
+  EXPECT_EQ(plugin.parameter_label(0), "");
+  EXPECT_EQ(plugin.parameter_display(0), "1.000000");
+  EXPECT_EQ(plugin.program_name(), "Default");
+  for (const char* query : {"receiveVstMidiEvent", "receiveVstTimeInfo", "bypass", ""})
+    EXPECT_EQ(plugin.can_do(query), 0) << query;
+  EXPECT_EQ(plugin.dispatch(effCanBeAutomated, 0), 1);
+  EXPECT_EQ(plugin.dispatch(effGetTailSize), 0);
+  EXPECT_EQ(plugin.dispatch(effIdentify), 0x4E764566);
+  // The entry point asked for the host's version, and nothing else was asked of the host.
+  EXPECT_EQ(host.count(audioMasterVersion), 1u);
+  EXPECT_EQ(host.calls().size(), 1u);
+}
+
+TEST_F(LoadedModule, ParameterAndChunkThroughTheRecord) {
+  plugin.set_parameter(0, 0.25f);
+  EXPECT_EQ(plugin.get_parameter(0), 0.25f);
+  EXPECT_EQ(plugin.parameter_display(0), "0.250000");
+  EXPECT_EQ(plugin.get_chunk(), chunk_of(0.25f, 2));
+  EXPECT_TRUE(plugin.set_chunk(chunk_of(2.0f, 32), true));
+  EXPECT_EQ(plugin.get_chunk(true), chunk_of(2.0f, 32));
+  EXPECT_FALSE(plugin.set_chunk(std::vector<unsigned char>(7, 0)));
+  EXPECT_FALSE(plugin.set_chunk(chunk_of(NAN, 4)));
+  EXPECT_FALSE(plugin.set_chunk(chunk_of(0.5f, 12)));
+  EXPECT_EQ(plugin.get_chunk(), chunk_of(2.0f, 32));
+  // No host is told of parameter changes the plug-in did not make itself.
+  EXPECT_EQ(host.count(audioMasterAutomate), 0u);
+}
+
+TEST_F(LoadedModule, MisbehavingHostCallsAreAnsweredSafely) {
+  for (VstInt32 opcode : {effGetParamName, effGetParamDisplay, effGetProgramName, effSetProgramName, effGetChunk,
+                          effSetChunk, effGetEffectName, effGetVendorString, effGetProductString, effEditGetRect})
+    EXPECT_EQ(plugin.dispatch(opcode, 0, 8, nullptr), 0) << "opcode " << opcode;
+  plugin.dispatch(effSetProgram, 0, -1);
+  plugin.dispatch(effSetProgram, 0, 1);
+  EXPECT_EQ(plugin.dispatch(effGetProgram), 0);
+  for (VstInt32 opcode = 80; opcode < 256; ++opcode) EXPECT_EQ(plugin.dispatch(opcode, 1, 1), 0);
+  plugin.set_parameter(7, 1.0f);
+  EXPECT_EQ(plugin.get_parameter(7), 0.0f);
+  plugin.dispatch(effMainsChanged, 0, 1);
+  plugin.dispatch(effMainsChanged, 0, 0);
+  plugin.close();
+  EXPECT_TRUE(plugin.closed());
+}
+
+TEST(HostRefusal, AHostVersionOfZeroGetsNoEffect) {
+  zhost::Module module(module_path());
+  zhost::Host host;
+  host.version_answer = 0;
+  EXPECT_THROW(zhost::Plugin(module, host), zhost::HostError);
+}
+
+TEST(HostLibrary, LoadsAForeignModuleAndProcessesStereo) {
+  const std::string foreign = "/usr/lib/vst/ZamComp-vst.so";
+  if (!std::ifstream(foreign)) GTEST_SKIP() << "zam-plugins is not installed; no foreign module to load";
+  zhost::Module module(foreign);
+  zhost::Host host;
+  zhost::Plugin plugin(module, host);
+  plugin.open();
+  plugin.set_sample_rate(48000.0f);
+  plugin.set_block_size(64);
+  plugin.set_active(true);
+  EXPECT_EQ(plugin.effect_name(), "ZamComp");
+  ASSERT_GT(plugin.record()->numParams, 0);
+  EXPECT_FALSE(plugin.parameter_name(0).empty());
+  const AEffect& e = *plugin.record();
+  std::vector<std::vector<float>> in(static_cast<std::size_t>(e.numInputs), std::vector<float>(64, 0.25f));
+  std::vector<std::vector<float>> out(static_cast<std::size_t>(e.numOutputs), std::vector<float>(64, 9.0f));
+  std::vector<float*> ins, outs;
+  for (auto& channel : in) ins.push_back(channel.data());
+  for (auto& channel : out) outs.push_back(channel.data());
+  plugin.record()->processReplacing(plugin.record(), ins.data(), outs.data(), 64);
+  for (float sample : out[0]) EXPECT_TRUE(std::isfinite(sample) && sample != 9.0f);
+  plugin.set_active(false);
+}
+
+TEST(HostLibrary, RefusesWhatIsNotAModule) {
+  EXPECT_THROW(zhost::Module("/nonexistent/QtZaltrim.so"), zhost::HostError);
+  const std::string text_file = testing::TempDir() + "/not-a-module.so";
+  std::ofstream(text_file) << "plain text\n";
+  EXPECT_THROW(zhost::Module{text_file}, zhost::HostError);
+  try {
+    zhost::Module library("libsndfile.so.1");
+    FAIL() << "a bare library name must not be searched for";
+  } catch (const zhost::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("libsndfile.so.1"), std::string::npos);
+  }
+}
+
+TEST(InfoCommand, PrintsWhatAHostLearns) {
+  const auto info = run_command(build_dir() + "/zaltrim-host info " + module_path());
+  ASSERT_EQ(info.status, 0) << info.output;
+  for (const char* expected : {"effect name:    Zaltrim", "vendor:         Orvendel", "'ZtRm' (0x5A74526D)",
+                               "initial delay:  3 samples", "name \"Gain\"", "display \"1.000000\"",
+                               "\"Default\"", "00 00 80 3f 02 00 00 00", "gain 1, oversampling 2",
+                               "VST version:    2400", "CanDoubleReplacing"})
+    EXPECT_NE(info.output.find(expected), std::string::npos) << expected << "\n" << info.output;
+  EXPECT_EQ(run_command(build_dir() + "/zaltrim-host info").status, 0);
+}
+
+TEST(InfoCommand, FailsClearlyOnBadModules) {
+  const auto missing = run_command(build_dir() + "/zaltrim-host info /nonexistent/x.so");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("cannot load '/nonexistent/x.so'"), std::string::npos) << missing.output;
+  const auto not_vst = run_command(build_dir() + "/zaltrim-host info /usr/lib/x86_64-linux-gnu/libsndfile.so.1");
+  EXPECT_EQ(not_vst.status, 1);
+  EXPECT_NE(not_vst.output.find("is not a VST 2 module"), std::string::npos) << not_vst.output;
+  const auto usage = run_command(build_dir() + "/zaltrim-host info --frobnicate");
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.output.find("--frobnicate"), std::string::npos);
+  EXPECT_EQ(run_command(build_dir() + "/zaltrim-host info --help").status, 0);
+  EXPECT_EQ(run_command(build_dir() + "/zaltrim-host nonsense").status, 2);
+}
+
+}  // namespace
