@@ -24,5 +24,7 @@ long parse_integer(const std::string& option, const std::string& text);
 const std::string& option_value(const std::vector<std::string>& args, std::size_t& i);
 
 int info_command(const std::vector<std::string>& args);
+int render_command(const std::vector<std::string>& args);
+int bench_command(const std::vector<std::string>& args);
 
 }  // namespace zhost

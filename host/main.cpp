@@ -17,6 +17,8 @@ const char* const kUsage =
     "commands:\n"
     "  info [PATH]     print what a host learns from the module: identity, counts, flags,\n"
     "                  parameters, program, state chunk and capability answers\n"
+    "  render [IN] OUT render an audio file (or a built-in phrase) through the plug-in\n"
+    "  bench           print the real-time factor of the module at each oversampling factor\n"
     "\n"
     "Run 'zaltrim-host <command> --help' for the options of a command.\n";
 
@@ -32,6 +34,8 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   try {
     if (command == "info") return zhost::info_command(args);
+    if (command == "render") return zhost::render_command(args);
+    if (command == "bench") return zhost::bench_command(args);
     throw zhost::UsageError("unknown command '" + command + "'");
   } catch (const zhost::UsageError& error) {
     std::fprintf(stderr, "zaltrim-host: %s\nRun 'zaltrim-host --help' for usage.\n", error.what());
