@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -35,8 +36,7 @@ VstIntPtr VSTCALLBACK host_callback(AEffect* effect, VstInt32 opcode, VstInt32 i
 
 void copy_text(void* ptr, const char* text, std::size_t size) {
   if (!ptr) return;
-  std::strncpy(static_cast<char*>(ptr), text, size - 1);
-  static_cast<char*>(ptr)[size - 1] = 0;
+  std::snprintf(static_cast<char*>(ptr), size, "%s", text);
 }
 
 }  // namespace

@@ -221,8 +221,10 @@ bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement) {
 
 bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from) {
   if (!to || !from) return false;
-  std::strncpy(to->name, from->name, 63);
-  to->name[63] = 0;
+  // At most 63 characters; the rest of the name, position 63 included, is zero.
+  const std::size_t length = strnlen(from->name, 63);
+  std::memcpy(to->name, from->name, length);
+  std::memset(to->name + length, 0, sizeof(to->name) - length);
   to->type = from->type;
   to->azimuth = from->azimuth;
   to->elevation = from->elevation;

@@ -6,9 +6,12 @@
 
 #include "vst2.h"
 
+// As strncpy followed by a zero at maxLen: the unused tail up to maxLen is zeroed too.
 inline char* vst_strncpy(char* dst, const char* src, VstInt32 maxLen) {
-  std::strncpy(dst, src, static_cast<std::size_t>(maxLen));
-  dst[maxLen] = 0;
+  const std::size_t limit = static_cast<std::size_t>(maxLen);
+  std::size_t length = 0;
+  for (; length < limit && src[length]; ++length) dst[length] = src[length];
+  std::memset(dst + length, 0, limit - length + 1);
   return dst;
 }
 
