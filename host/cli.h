@@ -26,5 +26,6 @@ const std::string& option_value(const std::vector<std::string>& args, std::size_
 int info_command(const std::vector<std::string>& args);
 int render_command(const std::vector<std::string>& args);
 int bench_command(const std::vector<std::string>& args);
+int analyze_command(const std::vector<std::string>& args);
 
 }  // namespace zhost

@@ -19,6 +19,7 @@ const char* const kUsage =
     "                  parameters, program, state chunk and capability answers\n"
     "  render [IN] OUT render an audio file (or a built-in phrase) through the plug-in\n"
     "  bench           print the real-time factor of the module at each oversampling factor\n"
+    "  analyze         measure transfer curve, harmonics, aliasing and latency; draw them as a PNG\n"
     "\n"
     "Run 'zaltrim-host <command> --help' for the options of a command.\n";
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     if (command == "info") return zhost::info_command(args);
     if (command == "render") return zhost::render_command(args);
     if (command == "bench") return zhost::bench_command(args);
+    if (command == "analyze") return zhost::analyze_command(args);
     throw zhost::UsageError("unknown command '" + command + "'");
   } catch (const zhost::UsageError& error) {
     std::fprintf(stderr, "zaltrim-host: %s\nRun 'zaltrim-host --help' for usage.\n", error.what());
