@@ -1,0 +1,18 @@
+#include "host_window.h"
+
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+
+namespace platform {
+
+void fit_client_area(WId window, const QSize& size) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  Display* display = x11 ? x11->display() : nullptr;
+  if (!display || size.isEmpty()) return;
+  XResizeWindow(display, static_cast<::Window>(window), static_cast<unsigned int>(size.width()),
+                static_cast<unsigned int>(size.height()));
+  XFlush(display);
+}
+
+}  // namespace platform
