@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "analysis.h"
 #include "cli.h"
@@ -106,10 +107,11 @@ std::string executable_folder() {
 // A file made under a fresh name, removed again unless it is renamed into place.
 class TemporaryFile {
  public:
-  // `pattern` ends in "XXXXXX" followed by `suffix_length` characters.
-  TemporaryFile(std::string pattern, int suffix_length) : path(std::move(pattern)) {
+  // `pattern` ends in "XXXXXX" followed by `suffix_length` characters; `purpose` names the file
+  // in an error.
+  TemporaryFile(std::string pattern, int suffix_length, const std::string& purpose) : path(std::move(pattern)) {
     const int fd = mkstemps(path.data(), suffix_length);
-    if (fd < 0) throw HostError("cannot create '" + path + "': " + std::strerror(errno));
+    if (fd < 0) throw HostError("cannot write " + purpose + ": " + std::strerror(errno));
     // mkstemps makes the file private; the finished file gets the modes any new file would.
     const mode_t mask = umask(0);
     umask(mask);
@@ -134,12 +136,13 @@ class TemporaryFile {
   std::string path;
 };
 
-// A temporary name in the target's own folder, so that the final rename cannot cross file systems.
-std::string beside(const std::string& target, const std::string& suffix) {
+// A file under a temporary name in the target's own folder (so that the final rename cannot cross
+// file systems), to be renamed onto the target once it is complete.
+std::unique_ptr<TemporaryFile> beside(const std::string& target) {
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  return folder + "." + name + ".XXXXXX" + suffix;
+  return std::make_unique<TemporaryFile>(folder + "." + name + ".XXXXXX", 0, "'" + target + "'");
 }
 
 void write_figures_file(const std::string& path, const zanalysis::Figures& figures) {
@@ -147,12 +150,6 @@ void write_figures_file(const std::string& path, const zanalysis::Figures& figur
   zanalysis::write_figures(out, figures);
   out.flush();
   if (!out) throw HostError("cannot write '" + path + "'");
-}
-
-void write_csv(const std::string& target, const zanalysis::Figures& figures) {
-  TemporaryFile file(beside(target, ".csv"), 4);
-  write_figures_file(file.name(), figures);
-  file.rename_to(target);
 }
 
 std::string exit_description(int status) {
@@ -182,11 +179,12 @@ bool non_empty_file(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && info.st_size > 0;
 }
 
-void draw_report(const std::string& report_program, const std::string& target, const zanalysis::Figures& figures) {
+void draw_report(const std::string& report_program, TemporaryFile& image, const std::string& target,
+                 const zanalysis::Figures& figures) {
   const char* tmp = std::getenv("TMPDIR");
-  TemporaryFile data(std::string(tmp && *tmp ? tmp : "/tmp") + "/zaltrim-figures.XXXXXX.csv", 4);
+  TemporaryFile data(std::string(tmp && *tmp ? tmp : "/tmp") + "/zaltrim-figures.XXXXXX.csv", 4,
+                     "the figures for zaltrim-report");
   write_figures_file(data.name(), figures);
-  TemporaryFile image(beside(target, ".png"), 4);
   run_program(report_program, {report_program, data.name(), image.name()});
   if (!non_empty_file(image.name()))
     throw HostError("drawing the report failed: " + report_program + " wrote no image");
@@ -209,8 +207,11 @@ int analyze_command(const std::vector<std::string>& args) {
       return 0;
     }
   const AnalyzeOptions options = parse_analyze(args);
-  // Looked for first: a missing drawer should not cost the whole analysis.
+  // Both checked first: a missing drawer or an output that cannot be written should not cost a
+  // whole analysis. The outputs are removed again unless they are finished.
   const std::string drawer = report_program();
+  const std::unique_ptr<TemporaryFile> image = beside(options.out);
+  const std::unique_ptr<TemporaryFile> csv = options.csv.empty() ? nullptr : beside(options.csv);
 
   Module module(options.plugin);
   Host host;
@@ -220,11 +221,12 @@ int analyze_command(const std::vector<std::string>& args) {
   stop_effect(plugin);
 
   std::fputs(zanalysis::summary_text(figures).c_str(), stdout);
-  if (!options.csv.empty()) {
-    write_csv(options.csv, figures);
+  if (csv) {
+    write_figures_file(csv->name(), figures);
+    csv->rename_to(options.csv);
     std::printf("figures: %s\n", options.csv.c_str());
   }
-  draw_report(drawer, options.out, figures);
+  draw_report(drawer, *image, options.out, figures);
   std::printf("report: %s\n", options.out.c_str());
   return 0;
 }

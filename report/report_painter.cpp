@@ -1,6 +1,7 @@
 #include "report_painter.h"
 
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -19,6 +20,8 @@ constexpr double kHeaderHeight = 96.0;
 constexpr double kGap = 16.0;
 // The harmonic panel's scale: as deep as a double-precision chain can usefully show.
 constexpr double kSpectrumFloorDbc = -180.0, kSpectrumTopDbc = 10.0;
+// Harmonics below this are lost in the chain's rounding noise: listed as such, not marked.
+constexpr double kHarmonicNoiseDbc = -150.0;
 const QColor kInk(30, 30, 36);
 const QColor kReference(130, 130, 140);
 
@@ -135,25 +138,28 @@ void draw_harmonics(QPainter& painter, const QRectF& frame, const Figures& figur
   }
   plot.draw_curve(xs, ys, QPen(QColor(31, 119, 180), 1.3));
 
+  QStringList unmarked;
   painter.save();
   painter.setFont(report_font(14, true));
   for (const auto& harmonic : figures.harmonics) {
-    if (!std::isfinite(harmonic.level_dbc) || harmonic.level_dbc <= kSpectrumFloorDbc + 1.0) continue;
+    if (!(harmonic.level_dbc > kHarmonicNoiseDbc)) {
+      unmarked << QStringLiteral("H%1").arg(harmonic.order);
+      continue;
+    }
     const QPointF at = plot.map(harmonic.frequency_hz / 1000.0, harmonic.level_dbc);
     painter.setPen(QPen(QColor(214, 39, 40), 1.6));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(at, 5.0, 5.0);
     painter.setPen(kInk);
-    painter.drawText(QRectF(at.x() - 30, at.y() - 26, 60, 18), Qt::AlignCenter,
-                     QStringLiteral("H%1").arg(harmonic.order));
+    painter.drawText(QRectF(at.x() - 40, at.y() - 44, 80, 36), Qt::AlignHCenter | Qt::AlignBottom,
+                     QStringLiteral("H%1\n%2").arg(harmonic.order).arg(number_text(harmonic.level_dbc, 1)));
   }
   painter.restore();
 
-  QString note = QStringLiteral("THD     %1\nTHD+N  %2\n").arg(percent_text(figures.thd_percent), percent_text(figures.thdn_percent));
-  for (const auto& harmonic : figures.harmonics)
-    note += QStringLiteral("\nH%1  %2").arg(harmonic.order).arg(harmonic.level_dbc <= kSpectrumFloorDbc
-                                                                    ? QStringLiteral("below ") + number_text(kSpectrumFloorDbc, 0)
-                                                                    : number_text(harmonic.level_dbc, 1) + " dBc");
+  QString note = QStringLiteral("THD (H2\u2013H9): %1\nTHD+N: %2")
+                     .arg(percent_text(figures.thd_percent), percent_text(figures.thdn_percent));
+  if (!unmarked.isEmpty())
+    note += QStringLiteral("\n%1 below %2 dBc").arg(unmarked.join(QStringLiteral(", ")), number_text(kHarmonicNoiseDbc, 0));
   plot.draw_note(note);
 }
 
@@ -171,10 +177,10 @@ void draw_aliasing(QPainter& painter, const QRectF& frame, const Figures& figure
                                                          QString::number(aliasing.realtime_factor, 'f', 1)));
   }
   const Plot plot(painter, frame,
-                  QStringLiteral("Aliasing: energy at no harmonic of a %1 Hz sine (lower is cleaner)")
-                      .arg(QString::number(figures.alias_hz, 'f', 0)),
+                  QStringLiteral("Aliasing: energy off the harmonics of a %1 Hz sine at %2 dBFS")
+                      .arg(QString::number(figures.alias_hz, 'f', 0), number_text(figures.level_dbfs, 0)),
                   {QStringLiteral("oversampling factor, and its speed (audio time / processing time)"), {0.0, count}, 1},
-                  {QStringLiteral("folded-back energy (dBc)"), y_range, 8});
+                  {QStringLiteral("folded-back energy (dBc), lower is cleaner"), y_range, 8});
   plot.draw_axes(categories);
   if (figures.aliasing.empty()) return plot.draw_empty(QStringLiteral("no aliasing figures"));
 
