@@ -1,0 +1,74 @@
+// OversamplingFilter: up-sampling by N with a polynomial interpolator, no separate low-pass.
+//
+// For each input sample the history advances by one and the interpolator's polynomial y(z) is
+// read at the N positions z_j = j/N - 0.5 (j = 0..N-1), by Horner's rule from the highest
+// coefficient down: count samples in, count * N out, at N times the input rate. The output lags
+// the input by three input samples (z = -0.5 is the time of h[2]).
+// Trade-off: one set of coefficients per input sample is shared by its N outputs, so the cost is
+// one polynomial evaluation per output sample; the price is the interpolator's own gentle
+// roll-off of the top of the host band.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "mono_filter.h"
+
+namespace DSP {
+
+namespace detail {
+
+// z_j = j * (1/N) - 0.5 is exact in double, since 1/N is a power of two.
+template <int N>
+constexpr std::array<double, N> upsampling_positions() {
+  std::array<double, N> z{};
+  for (int j = 0; j < N; ++j) z[j] = j * (1.0 / N) - 0.5;
+  return z;
+}
+
+}  // namespace detail
+
+template <int N, typename Interpolator>
+class OversamplingFilter final : public Interpolator, public MonoFilter<double> {
+  static_assert(N == 2 || N == 4 || N == 8 || N == 16 || N == 32, "the factor is a power of two from 2 to 32");
+
+ public:
+  OversamplingFilter() = default;
+
+  void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }
+  void process(const float* input, double* output, std::uint32_t count) override { run(input, output, count); }
+  void process(const double* input, float* output, std::uint32_t count) override { run(input, output, count); }
+  void process(const float* input, float* output, std::uint32_t count) override { run(input, output, count); }
+
+ private:
+  static constexpr int points = Interpolator::points;
+  static constexpr int order = Interpolator::order;
+
+  static constexpr std::array<double, N> positions = detail::upsampling_positions<N>();
+
+  template <typename In, typename Out>
+  void run(const In* input, Out* output, std::uint32_t count) {
+    double h[points];
+    for (int k = 0; k < points; ++k) h[k] = history[k];
+    for (std::uint32_t i = 0; i < count; ++i) {
+      for (int k = 0; k < points - 1; ++k) h[k] = h[k + 1];
+      h[points - 1] = static_cast<double>(input[i]);
+      double c[order + 1];
+      this->polynomial(h, c);
+      Out* group = output + static_cast<std::size_t>(i) * N;
+      for (int j = 0; j < N; ++j) group[j] = static_cast<Out>(horner(c, positions[j]));
+    }
+    for (int k = 0; k < points; ++k) history[k] = h[k];
+  }
+
+  static double horner(const double (&c)[order + 1], double z) {
+    double y = c[order];
+    for (int r = order - 1; r >= 0; --r) y = y * z + c[r];
+    return y;
+  }
+
+  double history[points] = {};  // oldest first; the newest input sits at the end
+};
+
+}  // namespace DSP
