@@ -10,7 +10,7 @@ packages=(
   libx11-dev libsndfile1-dev libpng-dev libfftw3-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick x11-utils
+  xvfb xauth xdotool imagemagick x11-utils librsvg2-bin
   zam-plugins
 )
 
