@@ -27,5 +27,6 @@ int info_command(const std::vector<std::string>& args);
 int render_command(const std::vector<std::string>& args);
 int bench_command(const std::vector<std::string>& args);
 int analyze_command(const std::vector<std::string>& args);
+int edit_command(const std::vector<std::string>& args);
 
 }  // namespace zhost

@@ -20,6 +20,7 @@ const char* const kUsage =
     "  render [IN] OUT render an audio file (or a built-in phrase) through the plug-in\n"
     "  bench           print the real-time factor of the module at each oversampling factor\n"
     "  analyze         measure transfer curve, harmonics, aliasing and latency; draw them as a PNG\n"
+    "  edit            open the plug-in's editor in an X11 window of the host's own\n"
     "\n"
     "Run 'zaltrim-host <command> --help' for the options of a command.\n";
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     if (command == "render") return zhost::render_command(args);
     if (command == "bench") return zhost::bench_command(args);
     if (command == "analyze") return zhost::analyze_command(args);
+    if (command == "edit") return zhost::edit_command(args);
     throw zhost::UsageError("unknown command '" + command + "'");
   } catch (const zhost::UsageError& error) {
     std::fprintf(stderr, "zaltrim-host: %s\nRun 'zaltrim-host --help' for usage.\n", error.what());
