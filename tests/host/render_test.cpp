@@ -1,0 +1,188 @@
+// zaltrim-host render end to end: real files written and read back through libsndfile, the
+// built module loaded by the host, and every bad input refused without leaving a file behind.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+using test_support::build_dir;
+using test_support::run_command;
+
+struct Audio {
+  int channels = 0;
+  int rate = 0;
+  int format = 0;
+  std::vector<double> samples;  // interleaved
+  std::size_t frames() const { return samples.size() / static_cast<std::size_t>(channels); }
+  double at(std::size_t frame, int channel) const {
+    return samples[frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)];
+  }
+};
+
+void write_audio(const std::string& path, const Audio& audio) {
+  SF_INFO info{};
+  info.channels = audio.channels;
+  info.samplerate = audio.rate;
+  info.format = audio.format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_writef_double(file, audio.samples.data(), static_cast<sf_count_t>(audio.frames()));
+  sf_close(file);
+}
+
+Audio read_audio(const std::string& path) {
+  SF_INFO info{};
+  Audio audio;
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return audio;
+  audio.channels = info.channels;
+  audio.rate = info.samplerate;
+  audio.format = info.format;
+  audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+  sf_readf_double(file, audio.samples.data(), info.frames);
+  sf_close(file);
+  return audio;
+}
+
+Audio sine_and_silence(int frames) {
+  Audio audio{2, 48000, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, {}};
+  for (int i = 0; i < frames; ++i) {
+    audio.samples.push_back(0.8 * std::sin(2.0 * 3.141592653589793 * 440.0 * i / 48000.0));
+    audio.samples.push_back(0.0);
+  }
+  return audio;
+}
+
+Audio mono_wav(int frames) {
+  Audio audio{1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, {}};
+  for (int i = 0; i < frames; ++i) audio.samples.push_back(0.5 * std::sin(0.05 * i) + (i == 700 ? 0.4 : 0.0));
+  return audio;
+}
+
+class Render : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = testing::TempDir() + "render-" + testing::UnitTest::GetInstance()->current_test_info()->name();
+    run_command("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
+  }
+  test_support::CommandResult render(const std::string& arguments) {
+    return run_command(build_dir() + "/zaltrim-host render " + arguments);
+  }
+  // Files in the folder besides the inputs: a failed render must leave none.
+  std::vector<std::string> files() {
+    std::vector<std::string> names;
+    if (DIR* folder = opendir(dir.c_str())) {
+      while (dirent* entry = readdir(folder))
+        if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+      closedir(folder);
+    }
+    return names;
+  }
+  std::string dir;
+};
+
+TEST_F(Render, MonoWavKeepsLengthRateAndSampleFormat) {
+  write_audio(dir + "/in.wav", mono_wav(5000));
+  const auto result = render(dir + "/in.wav " + dir + "/out.wav --gain 0.5");
+  ASSERT_EQ(result.status, 0) << result.output;
+  const Audio out = read_audio(dir + "/out.wav");
+  EXPECT_EQ(out.channels, 1);
+  EXPECT_EQ(out.rate, 44100);
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  EXPECT_EQ(out.frames(), 5000u);
+  for (const char* part : {"rendered ", "5000 frames, 1 channel, 44100 Hz, oversampling 2, gain 0.5 (-6.0 dB)",
+                           "input peak", "output peak", "real time"})
+    EXPECT_NE(result.output.find(part), std::string::npos) << part << "\n" << result.output;
+}
+
+TEST_F(Render, DelayCompensationAlignsToTheSampleAndFlushesTheTail) {
+  write_audio(dir + "/in.wav", mono_wav(3000));
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/aligned.wav --quiet --block 64").status, 0);
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/raw.wav --quiet --block 100 --no-delay-compensation").status, 0);
+  const Audio aligned = read_audio(dir + "/aligned.wav");
+  const Audio raw = read_audio(dir + "/raw.wav");
+  ASSERT_EQ(aligned.frames(), 3000u);
+  ASSERT_EQ(raw.frames(), 3000u);
+  // The module reports a latency of 3 samples: the compensated stream is the raw one, 3 earlier.
+  for (std::size_t i = 0; i + 3 < raw.frames(); ++i) ASSERT_EQ(aligned.at(i, 0), raw.at(i + 3, 0)) << "frame " << i;
+  double tail = 0.0;
+  for (std::size_t i = 2997; i < 3000; ++i) tail += std::fabs(aligned.at(i, 0));
+  EXPECT_GT(tail, 0.0) << "the last frames come from flushing the plug-in";
+}
+
+TEST_F(Render, StereoFlacRunsOneInstancePerChannel) {
+  write_audio(dir + "/in.flac", sine_and_silence(4800));
+  const auto result = render(dir + "/in.flac " + dir + "/out.flac --oversampling 8 --quiet");
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(result.output.empty()) << result.output;
+  const Audio out = read_audio(dir + "/out.flac");
+  ASSERT_EQ(out.channels, 2);
+  EXPECT_EQ(out.rate, 48000);
+  EXPECT_EQ(out.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  ASSERT_EQ(out.frames(), 4800u);
+  double left = 0.0, right = 0.0;
+  for (std::size_t i = 0; i < out.frames(); ++i) {
+    left = std::max(left, std::fabs(out.at(i, 0)));
+    right = std::max(right, std::fabs(out.at(i, 1)));
+  }
+  EXPECT_GT(left, 0.1);
+  EXPECT_EQ(right, 0.0) << "silence stays silent: the channels do not share state";
+}
+
+TEST_F(Render, FloatAndDoubleEntriesAgree) {
+  write_audio(dir + "/in.wav", mono_wav(4000));
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/f.wav --quiet --oversampling 4").status, 0);
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/d.wav --quiet --oversampling 4 --double").status, 0);
+  const Audio single = read_audio(dir + "/f.wav");
+  const Audio dual = read_audio(dir + "/d.wav");
+  ASSERT_EQ(single.frames(), dual.frames());
+  for (std::size_t i = 0; i < single.frames(); ++i) ASSERT_NEAR(single.at(i, 0), dual.at(i, 0), 1e-6) << i;
+}
+
+TEST_F(Render, BuiltInPhraseNeedsNoInput) {
+  const auto result = render(dir + "/phrase.ogg --gain-db 12");
+  ASSERT_EQ(result.status, 0) << result.output;
+  const Audio out = read_audio(dir + "/phrase.ogg");
+  EXPECT_EQ(out.rate, 44100);
+  EXPECT_EQ(out.frames(), 4u * 44100u);
+  EXPECT_EQ(files(), std::vector<std::string>{"phrase.ogg"});
+}
+
+TEST_F(Render, BadInputIsRefusedByNameAndLeavesNothingBehind) {
+  write_audio(dir + "/in.wav", mono_wav(100));
+  const struct {
+    std::string arguments;
+    int status;
+    std::string message;
+  } cases[] = {
+      {dir + "/missing.wav " + dir + "/out.wav", 1, "cannot read '" + dir + "/missing.wav'"},
+      {dir + "/in.wav " + dir + "/out.mp3", 1, "unknown output format '.mp3'"},
+      {dir + "/in.wav " + dir + "/out.wav --oversampling 3", 2, "--oversampling must be 2, 4, 8, 16 or 32, got 3"},
+      {dir + "/in.wav " + dir + "/out.wav --gain 0", 2, "--gain must give a finite gain above 0"},
+      {dir + "/in.wav " + dir + "/out.wav --gain -2", 2, "--gain must give a finite gain above 0"},
+      {dir + "/in.wav " + dir + "/out.wav --gain nan", 2, "--gain must give a finite gain above 0"},
+      {dir + "/in.wav " + dir + "/out.wav --gain-db 1e6", 2, "--gain-db must give a finite gain above 0"},
+      {dir + "/in.wav " + dir + "/out.wav --gain loud", 2, "--gain expects a number, got 'loud'"},
+      {dir + "/in.wav " + dir + "/out.wav --block 0", 2, "--block must be 1 to 65536, got 0"},
+      {dir + "/in.wav " + dir + "/out.wav --block 65537", 2, "--block must be 1 to 65536, got 65537"},
+      {dir + "/in.wav " + dir + "/out.wav --plugin /nonexistent/QtZaltrim.so", 1,
+       "cannot load '/nonexistent/QtZaltrim.so'"},
+      {dir + "/in.wav " + dir + "/out.wav --frobnicate", 2, "unknown option '--frobnicate'"},
+      {"", 2, "no output file given"},
+  };
+  for (const auto& c : cases) {
+    const auto result = render(c.arguments);
+    EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << c.arguments << "\n" << result.output;
+    EXPECT_EQ(files(), std::vector<std::string>{"in.wav"}) << c.arguments;
+  }
+}
+
+}  // namespace
