@@ -164,6 +164,12 @@ void ScrollDialPopup::updateMask() {
   painter.drawPicture(0, 0, background);
   painter.end();
   closeButton->render(&shape, QPoint(w - closeButton->width(), 0), QRegion(), QWidget::DrawChildren);
+  // Rendering the button polishes a pop-up that was never shown, which can lay it out and resize
+  // it on the spot: this shape is then stale, so draw it again at the size the pop-up now has.
+  if (size() != QSize(w, h)) {
+    updateMask();
+    return;
+  }
   setMask(shape.createHeuristicMask(true));
 }
 
