@@ -9,6 +9,7 @@
 namespace {
 
 bool module_created = false;
+void (*created_callback)() = nullptr;
 
 bool display_available() {
   Display* display = XOpenDisplay(nullptr);
@@ -34,6 +35,7 @@ void create_application() {
   auto* application = new QApplication(argc, argv);
   application->setQuitOnLastWindowClosed(false);
   module_created = true;
+  if (created_callback) created_callback();
 }
 
 }  // namespace
@@ -45,6 +47,8 @@ bool QMfcApp::pluginInstance() {
   }
   return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
+
+void QMfcApp::onCreated(void (*callback)()) { created_callback = callback; }
 
 bool QMfcApp::ownsInstance() { return module_created && QCoreApplication::instance(); }
 

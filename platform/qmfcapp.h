@@ -11,6 +11,8 @@ class QMfcApp {
   // Provides an application that can show widgets: the host's, or one made now; false without a
   // display.
   static bool pluginInstance();
+  // Called right after the module made its application (the module registers its unload hook).
+  static void onCreated(void (*callback)());
   // True while the application in use is the one the module made.
   static bool ownsInstance();
   // Runs pending events and timers of the module's own application. A Qt host's loop, or a glib

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vst_strings.h"
+#include "zaltrim_gui.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ ZaltrimEffect::ZaltrimEffect(audioMasterCallback audioMaster)
   programsAreChunks(true);
   setInitialDelay(3);
   vst_strncpy(program_name, "Default", kVstMaxProgNameLen);
+  setEditor(new GUIZaltrim(this));
 
   gain_filter = std::make_unique<DSP::GainFilter<double>>();
   gain_filter->set_gain(static_cast<double>(gain.load()));

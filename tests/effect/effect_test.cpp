@@ -54,7 +54,7 @@ TEST_F(Effect, FreshEffectReportsItsIdentity) {
   EXPECT_EQ(e.numParams, 1);
   EXPECT_EQ(e.numInputs, 1);
   EXPECT_EQ(e.numOutputs, 1);
-  EXPECT_EQ(e.flags & ~effFlagsHasEditor, 0x1030);
+  EXPECT_EQ(e.flags, 0x1031);
   EXPECT_EQ(e.initialDelay, 3);
   EXPECT_EQ(e.uniqueID, 0x5A74526D);
   EXPECT_EQ(e.version, 1);

@@ -59,7 +59,7 @@ TEST_F(LoadedModule, RecordAndIdentity) {
   EXPECT_EQ(e.numParams, 1);
   EXPECT_EQ(e.numInputs, 1);
   EXPECT_EQ(e.numOutputs, 1);
-  EXPECT_EQ(e.flags & ~effFlagsHasEditor, 0x1030);
+  EXPECT_EQ(e.flags, 0x1031);
   EXPECT_EQ(e.initialDelay, 3);
   EXPECT_EQ(zhost::four_cc(e.uniqueID), "ZtRm");
   EXPECT_EQ(plugin.effect_name(), "Zaltrim");

@@ -1,0 +1,132 @@
+#include "QZaltrim.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <cmath>
+
+#include "qtsvgdial.h"
+#include "zaltrim_effect.h"
+
+namespace {
+
+constexpr int kMinimumPosition = -400;
+constexpr int kMaximumPosition = 400;
+
+const char* const kStyleSheet =
+    "QZaltrim {     color: white;    background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:0, y2:1, "
+    "stop:0 rgb(116, 116, 118), stop:1 rgb(59, 57, 60));    border: 2px solid rgb(180, 180, 180);     "
+    "border-radius: 7px;    padding-top: 1.5em;}QLabel {     color: white;}";
+
+const char* const kAboutText =
+    "QtZaltrim is a VST(tm) Windows plugin made by Orvendel (<a "
+    "href=\"https://orvendel.example/\">https://orvendel.example/</a>)";
+
+bool is_within(const QWidget* control, const QWidget* target) {
+  return target == control || control->isAncestorOf(target);
+}
+
+}  // namespace
+
+QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
+    : QWinWidget(hostWindow, nullptr, {}), effect(effect), dial(nullptr), combo(nullptr) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  // A plain QWidget subclass paints the style sheet's gradient and border only when asked to.
+  setAttribute(Qt::WA_StyledBackground);
+
+  auto* gain_label = new QLabel("Gain", this);
+  dial = new QtSVGDial(this);
+  dial->setSkin("Darov");
+  dial->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  dial->setMinimum(kMinimumPosition);
+  dial->setMaximum(kMaximumPosition);
+
+  auto* oversampling_label = new QLabel("Oversampling", this);
+  combo = new QComboBox(this);
+  combo->addItems({"2", "4", "8", "16", "32"});
+
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(gain_label, 0, 0);
+  layout->addWidget(dial, 0, 1);
+  layout->addWidget(oversampling_label, 1, 0);
+  layout->addWidget(combo, 1, 1);
+
+  setStyleSheet(kStyleSheet);
+
+  connect(dial, &QtSVGDial::valueChanged, this, qOverload<int>(&QZaltrim::update_gain));
+  connect(combo, &QComboBox::activated, this, &QZaltrim::update_oversampling_log);
+
+  if (!effect) return;
+  // The list shows the factor in force rather than "2" until the effect next changes it.
+  update_oversampling(effect->get_oversampling());
+  update_gain(effect->getParameter(0));
+}
+
+QZaltrim::~QZaltrim() { delete about_box; }
+
+float QZaltrim::gain(int position) {
+  return static_cast<float>(std::pow(10.0, static_cast<double>(position) * 0.005));
+}
+
+int QZaltrim::position(float gain) {
+  const auto a = static_cast<float>(std::log(static_cast<double>(gain)));
+  const auto b = static_cast<float>(std::log(10.0));
+  const float t = (a / b) * 200.0f;
+  // Limited before the conversion: an infinite or NaN t has no integer (log of 0 is -inf).
+  if (!(t > static_cast<float>(kMinimumPosition))) return kMinimumPosition;
+  if (t >= static_cast<float>(kMaximumPosition)) return kMaximumPosition;
+  return static_cast<int>(t);
+}
+
+int QZaltrim::index(int factor) {
+  int bits = 0;
+  for (auto rest = static_cast<unsigned int>(factor); rest != 0; rest >>= 1) ++bits;
+  return bits - 2;
+}
+
+void QZaltrim::update_gain(int value) { effect->setParameter(0, gain(value)); }
+
+void QZaltrim::update_gain(float value) { dial->setValue(position(value)); }
+
+void QZaltrim::update_oversampling(int value) {
+  // Only a foreign chunk brings another factor; the list keeps what it shows.
+  if (!ZaltrimEffect::is_valid_factor(value)) return;
+  combo->setCurrentIndex(index(value));
+}
+
+void QZaltrim::update_oversampling_log(int value) { effect->set_oversampling(1 << (value + 1)); }
+
+void QZaltrim::mousePressEvent(QMouseEvent* event) {
+  // Presses the dial or the list passes on (another button than theirs) are not the panel's.
+  if (is_on_control(event->position().toPoint())) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  show_about_box();
+}
+
+bool QZaltrim::is_on_control(const QPoint& position) const {
+  const QWidget* target = childAt(position);
+  return target && (is_within(dial, target) || is_within(combo, target));
+}
+
+void QZaltrim::show_about_box() {
+  if (about_box) {
+    about_box->raise();
+    about_box->activateWindow();
+    return;
+  }
+  // Shown without a modal loop: exec() inside the host's idle call would stop the host's own
+  // window from being served until the box is closed.
+  about_box = new QMessageBox();
+  about_box->setAttribute(Qt::WA_DeleteOnClose);
+  about_box->setWindowTitle("About QtZaltrim");
+  about_box->setText(kAboutText);
+  about_box->setIconPixmap(QPixmap(":/VSTLogoAlpha.png"));
+  about_box->setWindowModality(Qt::NonModal);
+  about_box->show();
+}
