@@ -249,6 +249,11 @@ void AudioEffect::float2string(float value, char* text, VstInt32 maxLen) {
   char digits[32];
   double v = static_cast<double>(value);
 
+  // NaN passes neither range check below, and its digits would be undefined conversions.
+  if (std::isnan(v)) {
+    vst_strncpy(text, "NaN", maxLen);
+    return;
+  }
   if (v < 0.0) {
     negative = true;
     v = -v;
