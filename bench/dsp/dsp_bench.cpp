@@ -3,6 +3,7 @@
 // one run. Every benchmark processes one host block of 512 frames (512 * N high-rate samples)
 // per iteration and reports nanoseconds per host-rate and per high-rate sample.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -226,10 +227,14 @@ constexpr char kLoudBlock[] = "solver sine 10 N=2";
 // after the NaN block its ratio to the loud sine (per aggregate when repetitions are asked for).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colour only on a terminal, so that figures piped into a file stay plain text.
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
+      // A ratio of spreads means nothing: single runs, means and medians only.
+      if (run.error_occurred || run.aggregate_name == "stddev" || run.aggregate_name == "cv") continue;
       const std::string& name = run.run_name.function_name;
       const std::string::size_type marker = name.rfind(" reference");
       if (marker != std::string::npos) {
