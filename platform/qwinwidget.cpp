@@ -1,5 +1,6 @@
 #include "qwinwidget.h"
 
+#include <QGuiApplication>
 #include <QWindow>
 
 QWinWidget::QWinWidget(WId nativeParent, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {
@@ -17,6 +18,9 @@ QWinWidget::~QWinWidget() {
   // Deleting the foreign window first would delete our window with it, under QWidget's feet.
   destroy();
   delete foreign_parent;
+  // A host destroys its window soon after closing the editor; ours must be gone from the server
+  // by then, not waiting in Qt's output buffer for the next event pass.
+  QGuiApplication::sync();
 }
 
 WId QWinWidget::nativeParentWindow() const { return foreign_parent ? foreign_parent->winId() : 0; }

@@ -1,0 +1,130 @@
+// The built module's editor as a plain X11 host meets it: a host window made with Xlib, the
+// editor opcodes through the host library, and no Qt loop but the host's idle calls.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+#include "test_support.h"
+#include "vst_host.h"
+#include "x11_support.h"
+
+namespace {
+
+using editor_test::HostWindow;
+using editor_test::live_heap_bytes;
+
+float gain_of_position(int position) { return static_cast<float>(std::pow(10.0, position * 0.005)); }
+
+class ModuleEditor : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(window.ok()) << "these tests need an X server (run under xvfb-run)"; }
+  void TearDown() override { plugin.dispatch(effEditClose); }
+
+  ERect rect() const {
+    ERect* reported = nullptr;
+    EXPECT_EQ(plugin.dispatch(effEditGetRect, 0, 0, &reported), 1);
+    return reported ? *reported : ERect{};
+  }
+  bool open() const { return plugin.dispatch(effEditOpen, 0, 0, window.handle()) == 1; }
+  void idle(int times = 10) const {
+    for (int i = 0; i < times; ++i) plugin.dispatch(effEditIdle);
+  }
+
+  zhost::Module module{test_support::module_path()};
+  zhost::Host host;
+  zhost::Plugin plugin{module, host};
+  HostWindow window{40, 50, 100, 80};
+};
+
+TEST_F(ModuleEditor, HostWindowTakesThePanelSizeAndKeepsItsPlace) {
+  const editor_test::Geometry before = window.geometry();
+  const ERect asked = rect();
+  EXPECT_GT(asked.right, 0) << "hosts size their window from the rect before they open the editor";
+  ASSERT_TRUE(open());
+  idle();
+
+  const ERect after = rect();
+  EXPECT_EQ(after.top, 0);
+  EXPECT_EQ(after.left, 0);
+  EXPECT_EQ(after.right, asked.right);
+  EXPECT_EQ(after.bottom, asked.bottom);
+  const editor_test::Geometry fitted = window.geometry();
+  EXPECT_EQ(fitted.width, after.right);
+  EXPECT_EQ(fitted.height, after.bottom);
+  EXPECT_EQ(fitted.x, before.x);
+  EXPECT_EQ(fitted.y, before.y);
+  EXPECT_EQ(window.children().size(), 1u) << "the panel lives inside the host's window";
+}
+
+TEST_F(ModuleEditor, HostGainReachesTheDialOnlyAfterIdle) {
+  ASSERT_TRUE(open());
+  idle();
+  plugin.set_parameter(0, 2.0f);
+  EXPECT_EQ(plugin.get_parameter(0), 2.0f) << "nothing of the editor runs inside the host's call";
+  idle();
+  // The dial moved to 60 and, 60 not mapping onto itself, settled on 58, writing each gain back.
+  EXPECT_EQ(plugin.get_parameter(0), gain_of_position(58));
+}
+
+TEST_F(ModuleEditor, SecondOpenReplacesTheFirstPanel) {
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(open());
+  idle();
+  EXPECT_EQ(window.children().size(), 1u);
+  plugin.dispatch(effEditClose);
+  EXPECT_TRUE(window.children().empty());
+}
+
+TEST_F(ModuleEditor, FiftyOpenCloseCyclesStayFlat) {
+  const auto cycle = [this] {
+    ASSERT_TRUE(open());
+    idle(2);
+    plugin.dispatch(effEditClose);
+    idle(1);
+  };
+  for (int i = 0; i < 10; ++i) cycle();
+  const std::size_t warmed = live_heap_bytes();
+  for (int i = 0; i < 40; ++i) cycle();
+  const auto growth = static_cast<long>(live_heap_bytes()) - static_cast<long>(warmed);
+  std::printf("live heap growth over 40 open/close cycles: %ld bytes\n", growth);
+  EXPECT_LT(growth, 512 * 1024);
+  EXPECT_TRUE(window.children().empty());
+  ASSERT_TRUE(open());
+}
+
+TEST_F(ModuleEditor, AutomationWithTheEditorClosedQueuesNothing) {
+  ASSERT_TRUE(open());
+  idle();
+  plugin.dispatch(effEditClose);
+
+  const std::size_t before = live_heap_bytes();
+  // The host's automation thread, with nobody running Qt's events.
+  std::thread automation([this] {
+    for (int i = 0; i < 1000000; ++i) plugin.set_parameter(0, 0.5f + static_cast<float>(i % 7) * 0.01f);
+    plugin.set_parameter(0, 0.5f);
+  });
+  automation.join();
+  const auto growth = static_cast<long>(live_heap_bytes()) - static_cast<long>(before);
+  std::printf("live heap growth over 1e6 gain changes, editor closed: %ld bytes\n", growth);
+  EXPECT_LT(growth, 1024 * 1024) << "queued notifications pile up (about 94 bytes each)";
+
+  ASSERT_TRUE(open());
+  idle();
+  EXPECT_EQ(plugin.get_parameter(0), gain_of_position(-60)) << "a reopened panel starts from the current gain";
+}
+
+TEST_F(ModuleEditor, ProcessingGoesOnWhileTheEditorIsOpen) {
+  plugin.set_sample_rate(44100.0f);
+  plugin.set_block_size(256);
+  plugin.set_active(true);
+  ASSERT_TRUE(open());
+  std::vector<float> input(256, 0.25f), output(256, 0.0f);
+  for (int block = 0; block < 20; ++block) {
+    plugin.process(input.data(), output.data(), 256);
+    idle(1);
+  }
+  EXPECT_GT(output.back(), 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,367 @@
+// The panel and the bridge in one process on Qt's offscreen platform: the value mappings, the
+// dial/effect feedback as it settles through the bridge's queued relay, the factor list, the
+// about box and the editor's open/close life.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "QZaltrim.h"
+#include "qtsvgdial.h"
+#include "zaltrim_effect.h"
+#include "zaltrim_gui.h"
+
+namespace {
+
+VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// The platform cannot embed here, so the bridge's panel is a top-level widget of its own.
+void* const kHostWindow = reinterpret_cast<void*>(0x1234);
+
+// ---------------------------------------------------------------------------------------------
+// The mappings
+
+TEST(PanelMapping, GainOfPosition) {
+  EXPECT_EQ(QZaltrim::gain(0), 1.0f);
+  EXPECT_EQ(QZaltrim::gain(200), 10.0f);
+  EXPECT_EQ(QZaltrim::gain(400), 100.0f);
+  EXPECT_EQ(QZaltrim::gain(-400), 0.01f);
+  EXPECT_GT(QZaltrim::gain(-60), 0.5f);
+  EXPECT_LT(QZaltrim::gain(60), 2.0f);
+}
+
+TEST(PanelMapping, PositionTruncatesTowardZeroAndStaysOnTheDial) {
+  EXPECT_EQ(QZaltrim::position(1.0f), 0);
+  EXPECT_EQ(QZaltrim::position(0.5f), -60);  // -60.206: toward zero, not to the nearest
+  EXPECT_EQ(QZaltrim::position(2.0f), 60);
+  EXPECT_EQ(QZaltrim::position(1000.0f), 400);
+  EXPECT_EQ(QZaltrim::position(std::numeric_limits<float>::infinity()), 400);
+  EXPECT_EQ(QZaltrim::position(0.0f), -400);
+  EXPECT_EQ(QZaltrim::position(-1.0f), -400);
+  EXPECT_EQ(QZaltrim::position(std::numeric_limits<float>::quiet_NaN()), -400);
+}
+
+TEST(PanelMapping, EveryPositionSettlesTowardZeroWithinFourSteps) {
+  int stable = 0;
+  for (int p = -400; p <= 400; ++p) {
+    int steps = 0;
+    int q = p;
+    for (int next = QZaltrim::position(QZaltrim::gain(q)); next != q; next = QZaltrim::position(QZaltrim::gain(q))) {
+      ASSERT_EQ(std::abs(next), std::abs(q) - 1) << "from " << p << " at " << q;
+      q = next;
+      ASSERT_LE(++steps, 4) << "from " << p;
+    }
+    stable += steps == 0 ? 1 : 0;
+  }
+  EXPECT_EQ(stable, 621);
+}
+
+TEST(PanelMapping, IndexOfFactorEndsForEveryInteger) {
+  EXPECT_EQ(QZaltrim::index(2), 0);
+  EXPECT_EQ(QZaltrim::index(4), 1);
+  EXPECT_EQ(QZaltrim::index(8), 2);
+  EXPECT_EQ(QZaltrim::index(16), 3);
+  EXPECT_EQ(QZaltrim::index(32), 4);
+  EXPECT_EQ(QZaltrim::index(0), -2);
+  EXPECT_EQ(QZaltrim::index(-1), 30);
+  EXPECT_EQ(QZaltrim::index(INT_MIN), 30);
+  EXPECT_EQ(QZaltrim::index(INT_MAX), 29);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The editor through its bridge
+
+class Editor : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "editor_panel_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+  }
+
+  void SetUp() override {
+    QObject::connect(effect.get(), &ZaltrimEffect::update_gain, [this](float value) { written.push_back(value); });
+  }
+
+  void TearDown() override {
+    bridge()->close();
+    effect.reset();
+    for (QWidget* widget : QApplication::topLevelWidgets()) delete qobject_cast<QMessageBox*>(widget);
+  }
+
+  GUIZaltrim* bridge() { return static_cast<GUIZaltrim*>(effect->getEditor()); }
+
+  // Opens the editor and lets the queued relay run until dial and effect agree.
+  QZaltrim* open() {
+    EXPECT_TRUE(bridge()->open(kHostWindow));
+    settle();
+    return panel();
+  }
+
+  static void settle() {
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  }
+
+  static QZaltrim* panel() {
+    QZaltrim* found = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* candidate = qobject_cast<QZaltrim*>(widget)) {
+        EXPECT_EQ(found, nullptr) << "more than one panel";
+        found = candidate;
+      }
+    }
+    return found;
+  }
+
+  static QtSVGDial* dial() { return panel()->findChild<QtSVGDial*>(); }
+  static QComboBox* combo() { return panel()->findChild<QComboBox*>(); }
+  static QLabel* label(const QString& text) {
+    for (QLabel* candidate : panel()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+      if (candidate->text() == text) return candidate;
+    return nullptr;
+  }
+
+  static std::vector<QMessageBox*> about_boxes() {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes.push_back(box);
+    return boxes;
+  }
+
+  std::unique_ptr<ZaltrimEffect> effect = std::make_unique<ZaltrimEffect>(quiet_host);
+  std::vector<float> written;
+};
+
+TEST_F(Editor, PanelLayoutAndLook) {
+  QZaltrim* shown = open();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->isVisible());
+  EXPECT_TRUE(shown->testAttribute(Qt::WA_DeleteOnClose));
+  EXPECT_EQ(dial()->minimum(), -400);
+  EXPECT_EQ(dial()->maximum(), 400);
+  EXPECT_EQ(dial()->skin(), "Darov");
+  EXPECT_EQ(dial()->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
+  EXPECT_EQ(dial()->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+  ASSERT_EQ(combo()->count(), 5);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(combo()->itemText(i).toInt(), 2 << i);
+  EXPECT_NE(label("Gain"), nullptr);
+  EXPECT_NE(label("Oversampling"), nullptr);
+  EXPECT_EQ(shown->styleSheet(),
+            "QZaltrim {     color: white;    background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:0, y2:1, "
+            "stop:0 rgb(116, 116, 118), stop:1 rgb(59, 57, 60));    border: 2px solid rgb(180, 180, 180);     "
+            "border-radius: 7px;    padding-top: 1.5em;}QLabel {     color: white;}");
+}
+
+TEST_F(Editor, RectBeforeOpenIsThePanelSize) {
+  ERect* before = nullptr;
+  ASSERT_TRUE(bridge()->getRect(&before));
+  const ERect measured = *before;
+  EXPECT_GT(measured.right, 0);
+  EXPECT_GT(measured.bottom, 0);
+
+  QZaltrim* shown = open();
+  ERect* after = nullptr;
+  ASSERT_TRUE(bridge()->getRect(&after));
+  EXPECT_EQ(after->top, 0);
+  EXPECT_EQ(after->left, 0);
+  EXPECT_EQ(after->right, shown->width());
+  EXPECT_EQ(after->bottom, shown->height());
+  EXPECT_EQ(measured.right, after->right);
+  EXPECT_EQ(measured.bottom, after->bottom);
+}
+
+TEST_F(Editor, UnityGainPutsTheDialAtZeroAndWritesNothing) {
+  open();
+  EXPECT_EQ(dial()->value(), 0);
+  EXPECT_TRUE(written.empty());
+  EXPECT_EQ(effect->getParameter(0), 1.0f);
+}
+
+TEST_F(Editor, HalfGainRestsOnAStablePosition) {
+  effect->setParameter(0, 0.5f);
+  written.clear();
+  open();
+  EXPECT_EQ(dial()->value(), -60);
+  EXPECT_EQ(written, std::vector<float>{QZaltrim::gain(-60)});
+  EXPECT_EQ(effect->getParameter(0), QZaltrim::gain(-60));
+}
+
+TEST_F(Editor, DoubleGainSettlesStepByStepTowardZero) {
+  effect->setParameter(0, 2.0f);
+  written.clear();
+  open();
+  EXPECT_EQ(dial()->value(), 58);
+  EXPECT_EQ(written, (std::vector<float>{QZaltrim::gain(60), QZaltrim::gain(59), QZaltrim::gain(58)}));
+  EXPECT_EQ(effect->getParameter(0), QZaltrim::gain(58));
+}
+
+TEST_F(Editor, TurningTheDialWritesTheGainAtOnce) {
+  open();
+  dial()->setValue(200);
+  EXPECT_EQ(effect->getParameter(0), 10.0f);
+  dial()->setValue(400);
+  EXPECT_EQ(effect->getParameter(0), 100.0f);
+  dial()->setValue(-400);
+  EXPECT_EQ(effect->getParameter(0), 0.01f);
+  settle();
+  EXPECT_EQ(dial()->value(), -400);
+}
+
+TEST_F(Editor, HostGainsOutsideTheDialAreClampedAndWrittenBack) {
+  open();
+  effect->setParameter(0, 1000.0f);
+  EXPECT_EQ(dial()->value(), 0) << "the host's change reaches the dial only through the event loop";
+  settle();
+  EXPECT_EQ(dial()->value(), 400);
+  EXPECT_EQ(effect->getParameter(0), 100.0f);
+
+  effect->setParameter(0, 0.0f);
+  settle();
+  EXPECT_EQ(dial()->value(), -400);
+  EXPECT_EQ(effect->getParameter(0), 0.01f);
+}
+
+TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
+  open();
+  QSignalSpy rebuilt(effect.get(), &ZaltrimEffect::update_oversampling);
+  QTest::keyClicks(combo(), "16");
+  settle();
+  ASSERT_EQ(rebuilt.count(), 1);
+  EXPECT_EQ(rebuilt.at(0).at(0).toInt(), 16);
+  EXPECT_EQ(effect->get_oversampling(), 16);
+  EXPECT_EQ(combo()->currentText(), "16");
+}
+
+TEST_F(Editor, BridgeFactorShowsWithoutCallingTheEffect) {
+  open();
+  QSignalSpy rebuilt(effect.get(), &ZaltrimEffect::update_oversampling);
+  emit bridge()->update_oversampling(8);
+  EXPECT_EQ(combo()->currentText(), "8");
+  emit bridge()->update_oversampling(12);
+  emit bridge()->update_oversampling(0);
+  emit bridge()->update_oversampling(-8);
+  EXPECT_EQ(combo()->currentText(), "8") << "an unknown factor leaves the list as it is";
+  EXPECT_EQ(rebuilt.count(), 0);
+  EXPECT_EQ(effect->get_oversampling(), 2);
+}
+
+TEST_F(Editor, ListShowsTheFactorInForceWhenOpened) {
+  effect->set_oversampling(32);
+  open();
+  EXPECT_EQ(combo()->currentText(), "32");
+}
+
+TEST_F(Editor, ClicksOnBackgroundAndLabelsShowTheAboutBox) {
+  QZaltrim* shown = open();
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+    for (QWidget* target : {static_cast<QWidget*>(shown), static_cast<QWidget*>(label("Gain")),
+                            static_cast<QWidget*>(label("Oversampling"))}) {
+      const QPoint where = target == shown ? QPoint(4, shown->height() - 4) : target->rect().center();
+      QTest::mouseClick(target, button, {}, where);
+      const auto boxes = about_boxes();
+      ASSERT_EQ(boxes.size(), 1u) << "button " << button << " on " << target->metaObject()->className();
+      boxes.front()->close();
+      settle();
+    }
+  }
+}
+
+TEST_F(Editor, ClicksOnTheControlsDoNot) {
+  open();
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+    QTest::mouseClick(dial(), button, {}, dial()->rect().center());
+    QTest::mouseClick(combo(), button, {}, combo()->rect().center());
+    combo()->hidePopup();
+    EXPECT_TRUE(about_boxes().empty()) << "button " << button;
+  }
+}
+
+TEST_F(Editor, AboutBoxIsShownWithoutBlockingAndGoesWhenClosed) {
+  QZaltrim* shown = open();
+  QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(4, 4));  // returns: no modal loop runs
+  auto boxes = about_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  QPointer<QMessageBox> box = boxes.front();
+  EXPECT_EQ(box->windowTitle(), "About QtZaltrim");
+  EXPECT_EQ(box->text(),
+            "QtZaltrim is a VST(tm) Windows plugin made by Orvendel (<a "
+            "href=\"https://orvendel.example/\">https://orvendel.example/</a>)");
+  EXPECT_EQ(box->windowModality(), Qt::NonModal);
+  EXPECT_FALSE(box->iconPixmap().isNull()) << "the logo from the module's resources";
+
+  QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(4, 4));
+  EXPECT_EQ(about_boxes().size(), 1u) << "a second click raises the box that is open";
+
+  box->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(box.isNull());
+}
+
+TEST_F(Editor, ClosingTheEditorTakesAnOpenAboutBoxWithIt) {
+  QZaltrim* shown = open();
+  QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(4, 4));
+  ASSERT_EQ(about_boxes().size(), 1u);
+  QPointer<QMessageBox> box = about_boxes().front();
+  bridge()->close();
+  EXPECT_TRUE(box.isNull());
+  EXPECT_EQ(panel(), nullptr);
+}
+
+TEST_F(Editor, ReopenedPanelStartsFromTheCurrentGain) {
+  open();
+  bridge()->close();
+  EXPECT_EQ(panel(), nullptr);
+  EXPECT_FALSE(bridge()->isOpen());
+  effect->setParameter(0, 0.5f);
+  settle();
+  EXPECT_EQ(effect->getParameter(0), 0.5f) << "a closed editor writes nothing back";
+  open();
+  EXPECT_EQ(dial()->value(), -60);
+}
+
+TEST_F(Editor, SecondOpenReplacesTheFirstPanel) {
+  QPointer<QZaltrim> first = open();
+  QZaltrim* second = open();
+  EXPECT_TRUE(first.isNull());
+  EXPECT_NE(second, nullptr);  // and panel() found no other
+  dial()->setValue(100);
+  settle();
+  EXPECT_EQ(dial()->value(), 100) << "one relay, not two";
+}
+
+TEST_F(Editor, GainsQueuedBeforeCloseDoNotReachTheNextPanel) {
+  open();
+  effect->setParameter(0, 0.5f);  // queued, never delivered: the editor closes first
+  bridge()->close();
+  effect->setParameter(0, 1.0f);
+  open();
+  EXPECT_EQ(dial()->value(), 0);
+  EXPECT_EQ(effect->getParameter(0), 1.0f);
+}
+
+TEST_F(Editor, EffectClosedWithTheEditorOpenTakesThePanel) {
+  QPointer<QZaltrim> shown = open();
+  effect.reset();
+  EXPECT_TRUE(shown.isNull());
+  effect = std::make_unique<ZaltrimEffect>(quiet_host);  // for TearDown
+}
+
+TEST_F(Editor, OpenWithoutAWindowFails) {
+  EXPECT_FALSE(bridge()->open(nullptr));
+  EXPECT_EQ(panel(), nullptr);
+}
+
+}  // namespace
