@@ -1,0 +1,56 @@
+// Without an X display the editor cannot open, and says so with 0; nothing aborts the host, and
+// everything else of the module works. Run with no X server at all.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "test_support.h"
+#include "vst_host.h"
+
+namespace {
+
+void expect_editor_refused_and_processing_works() {
+  zhost::Module module(test_support::module_path());
+  zhost::Host host;
+  zhost::Plugin plugin(module, host);
+  EXPECT_EQ(plugin.record()->flags & effFlagsHasEditor, effFlagsHasEditor);
+
+  ERect* rect = nullptr;
+  EXPECT_EQ(plugin.dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right, 0);
+  EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x200001)), 0);
+  plugin.dispatch(effEditIdle);
+  plugin.dispatch(effEditClose);
+
+  plugin.set_sample_rate(48000.0f);
+  plugin.set_block_size(64);
+  plugin.set_active(true);
+  plugin.set_parameter(0, 2.0f);
+  std::vector<float> input(64, 0.1f), output(64, 0.0f);
+  plugin.process(input.data(), output.data(), 64);
+  plugin.process(input.data(), output.data(), 64);
+  EXPECT_GT(output.back(), 0.1f);
+  EXPECT_EQ(plugin.get_parameter(0), 2.0f);
+  EXPECT_EQ(plugin.get_chunk().size(), 8u);
+}
+
+TEST(NoDisplay, UnsetDisplay) {
+  unsetenv("DISPLAY");
+  expect_editor_refused_and_processing_works();
+}
+
+TEST(NoDisplay, DisplayWithNoServerBehindIt) {
+  setenv("DISPLAY", ":917", 1);
+  expect_editor_refused_and_processing_works();
+}
+
+TEST(NoDisplay, EditCommandFailsWithAClearError) {
+  const auto result = test_support::run_command("env -u DISPLAY " + test_support::build_dir() +
+                                                "/zaltrim-host edit --close-after-ms 100");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_NE(result.output.find("cannot open the X display"), std::string::npos) << result.output;
+}
+
+}  // namespace
