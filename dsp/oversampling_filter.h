@@ -49,13 +49,16 @@ class OversamplingFilter final : public Interpolator, public MonoFilter<double> 
 
   template <typename In, typename Out>
   void run(const In* input, Out* output, std::uint32_t count) {
+    // A local copy of the table: the output could alias the members, the copy cannot, so its
+    // weights stay in registers across the stores.
+    const Interpolator interpolator(*this);
     double h[points];
     for (int k = 0; k < points; ++k) h[k] = history[k];
     for (std::uint32_t i = 0; i < count; ++i) {
       for (int k = 0; k < points - 1; ++k) h[k] = h[k + 1];
       h[points - 1] = static_cast<double>(input[i]);
       double c[order + 1];
-      this->polynomial(h, c);
+      interpolator.polynomial(h, c);
       Out* group = output + static_cast<std::size_t>(i) * N;
       for (int j = 0; j < N; ++j) group[j] = static_cast<Out>(horner(c, positions[j]));
     }
