@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils librsvg2-bin
+  qt6-gtk-platformtheme libgtk2.0-0
   zam-plugins
 )
 
