@@ -145,26 +145,6 @@ class Editor : public ::testing::Test {
   std::vector<float> written;
 };
 
-TEST_F(Editor, PanelLayoutAndLook) {
-  QZaltrim* shown = open();
-  ASSERT_NE(shown, nullptr);
-  EXPECT_TRUE(shown->isVisible());
-  EXPECT_TRUE(shown->testAttribute(Qt::WA_DeleteOnClose));
-  EXPECT_EQ(dial()->minimum(), -400);
-  EXPECT_EQ(dial()->maximum(), 400);
-  EXPECT_EQ(dial()->skin(), "Darov");
-  EXPECT_EQ(dial()->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
-  EXPECT_EQ(dial()->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
-  ASSERT_EQ(combo()->count(), 5);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(combo()->itemText(i).toInt(), 2 << i);
-  EXPECT_NE(label("Gain"), nullptr);
-  EXPECT_NE(label("Oversampling"), nullptr);
-  EXPECT_EQ(shown->styleSheet(),
-            "QZaltrim {     color: white;    background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:0, y2:1, "
-            "stop:0 rgb(116, 116, 118), stop:1 rgb(59, 57, 60));    border: 2px solid rgb(180, 180, 180);     "
-            "border-radius: 7px;    padding-top: 1.5em;}QLabel {     color: white;}");
-}
-
 TEST_F(Editor, RectBeforeOpenIsThePanelSize) {
   ERect* before = nullptr;
   ASSERT_TRUE(bridge()->getRect(&before));
