@@ -56,6 +56,15 @@ QString number_text(double value, int decimals) {
   return text.replace(QLatin1Char('-'), QChar(0x2212));
 }
 
+void draw_title(QPainter& painter, const QRectF& panel, const QString& title) {
+  painter.save();
+  painter.setPen(kInk);
+  painter.setFont(report_font(19, true));
+  painter.drawText(QRectF(panel.left() + 12, panel.top() + 8, panel.width() - 24, kTopMargin - 14),
+                   Qt::AlignLeft | Qt::AlignVCenter, title);
+  painter.restore();
+}
+
 Plot::Plot(QPainter& painter, const QRectF& frame, const QString& title, Axis x, Axis y)
     : painter(painter),
       frame(frame),
@@ -71,11 +80,8 @@ QPointF Plot::map(double x_value, double y_value) const {
 }
 
 void Plot::draw_axes(const std::vector<std::pair<double, QString>>& x_ticks) const {
+  if (!title.isEmpty()) draw_title(painter, frame, title);
   painter.save();
-  painter.setPen(kInk);
-  painter.setFont(report_font(19, true));
-  painter.drawText(QRectF(frame.left() + 12, frame.top() + 8, frame.width() - 24, kTopMargin - 14),
-                   Qt::AlignLeft | Qt::AlignVCenter, title);
 
   painter.setFont(report_font(14));
   for (double value : ticks(y.range, y.most_ticks)) {
@@ -137,7 +143,7 @@ void Plot::draw_curve(const std::vector<double>& xs, const std::vector<double>& 
   painter.restore();
 }
 
-void Plot::draw_legend(const std::vector<std::pair<QString, QPen>>& entries, bool right) const {
+void Plot::draw_legend(const std::vector<std::pair<QString, QPen>>& entries, Corner corner) const {
   if (entries.empty()) return;
   painter.save();
   painter.setFont(report_font(15));
@@ -145,8 +151,9 @@ void Plot::draw_legend(const std::vector<std::pair<QString, QPen>>& entries, boo
   double text_width = 0.0;
   for (const auto& entry : entries) text_width = std::max(text_width, metrics.horizontalAdvance(entry.first));
   const double row = metrics.height() + 4, width = text_width + 56, height = row * entries.size() + 12;
-  const double left = right ? data_area.right() - width - 10 : data_area.left() + 10;
-  const QRectF box(left, data_area.top() + 10, width, height);
+  const double left = corner == Corner::TopLeft ? data_area.left() + 10 : data_area.right() - width - 10;
+  const double top = corner == Corner::BottomRight ? data_area.bottom() - height - 10 : data_area.top() + 10;
+  const QRectF box(left, top, width, height);
   painter.setPen(QPen(kFrame, 1));
   painter.setBrush(QColor(255, 255, 255, 235));
   painter.drawRect(box);
@@ -158,21 +165,6 @@ void Plot::draw_legend(const std::vector<std::pair<QString, QPen>>& entries, boo
     painter.drawText(QRectF(box.left() + 48, middle - row / 2, text_width + 4, row), Qt::AlignLeft | Qt::AlignVCenter,
                      entries[i].first);
   }
-  painter.restore();
-}
-
-void Plot::draw_note(const QString& text) const {
-  painter.save();
-  painter.setFont(report_font(16));
-  const QFontMetricsF metrics(painter.font());
-  const QRectF bounds = metrics.boundingRect(QRectF(0, 0, 400, 200), Qt::AlignLeft, text);
-  const QRectF box(data_area.right() - bounds.width() - 30, data_area.top() + 10, bounds.width() + 20,
-                   bounds.height() + 14);
-  painter.setPen(QPen(kFrame, 1));
-  painter.setBrush(QColor(255, 255, 255, 235));
-  painter.drawRect(box);
-  painter.setPen(kInk);
-  painter.drawText(box.adjusted(10, 7, -10, -7), Qt::AlignLeft | Qt::AlignTop, text);
   painter.restore();
 }
 

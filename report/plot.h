@@ -28,8 +28,8 @@ struct Axis {
 
 class Plot {
  public:
-  // `frame` is the whole panel; the data area is what is left inside the margins for title and
-  // tick labels.
+  // The data area is what `frame` leaves inside the margins for the title and the tick labels; an
+  // empty title leaves the title to the caller.
   Plot(QPainter& painter, const QRectF& frame, const QString& title, Axis x, Axis y);
 
   QPointF map(double x, double y) const;
@@ -42,10 +42,9 @@ class Plot {
   void draw_axes(const std::vector<std::pair<double, QString>>& x_ticks = {}) const;
   // Joins the finite points of (xs, ys) inside the area; a non-finite value breaks the line.
   void draw_curve(const std::vector<double>& xs, const std::vector<double>& ys, const QPen& pen) const;
-  // A legend box in the top-left (or top-right) corner of the area.
-  void draw_legend(const std::vector<std::pair<QString, QPen>>& entries, bool right = false) const;
-  // A note in a box at the area's top-right corner.
-  void draw_note(const QString& text) const;
+  enum class Corner { TopLeft, TopRight, BottomRight };
+  // A legend box in a corner of the area.
+  void draw_legend(const std::vector<std::pair<QString, QPen>>& entries, Corner corner) const;
   // Centred in the area, for a panel without data.
   void draw_empty(const QString& text) const;
 
@@ -59,6 +58,8 @@ class Plot {
 };
 
 QFont report_font(int pixels, bool bold = false);
+// A panel's title along the top of `panel`.
+void draw_title(QPainter& painter, const QRectF& panel, const QString& title);
 QString number_text(double value, int decimals);
 
 }  // namespace zreport

@@ -1,7 +1,6 @@
 #include "report_painter.h"
 
 #include <QPainter>
-#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,6 +21,7 @@ constexpr double kGap = 16.0;
 constexpr double kSpectrumFloorDbc = -180.0, kSpectrumTopDbc = 10.0;
 // Harmonics below this are lost in the chain's rounding noise: listed as such, not marked.
 constexpr double kHarmonicNoiseDbc = -150.0;
+constexpr double kHarmonicTableWidth = 170.0;
 const QColor kInk(30, 30, 36);
 const QColor kReference(130, 130, 140);
 
@@ -116,16 +116,48 @@ void draw_transfer(QPainter& painter, const QRectF& frame, const Figures& figure
     legend.emplace_back(QStringLiteral("oversampling ") + times(factor), QPen(factor_colour(factor), 2.4));
   legend.emplace_back(QStringLiteral("linear: input + gain"), linear);
   legend.emplace_back(QStringLiteral("0 dBFS"), full_scale);
-  plot.draw_legend(legend);
+  // The curves rise from the lower left to a ceiling: the lower right is always free.
+  plot.draw_legend(legend, Plot::Corner::BottomRight);
 }
 
-void draw_harmonics(QPainter& painter, const QRectF& frame, const Figures& figures) {
+// The figures beside the spectrum, where they cover none of it.
+void draw_harmonic_table(QPainter& painter, const QRectF& strip, const Figures& figures) {
+  painter.save();
+  painter.setPen(kInk);
+  double y = strip.top();
+  const auto row = [&](const QString& name, const QString& value, bool bold) {
+    painter.setFont(report_font(16, bold));
+    painter.drawText(QRectF(strip.left(), y, 64, 24), Qt::AlignLeft | Qt::AlignVCenter, name);
+    painter.drawText(QRectF(strip.left() + 64, y, strip.width() - 64, 24), Qt::AlignRight | Qt::AlignVCenter, value);
+    y += 25;
+  };
+  row(QStringLiteral("THD"), percent_text(figures.thd_percent), true);
+  row(QStringLiteral("THD+N"), percent_text(figures.thdn_percent), true);
+  y += 8;
+  painter.setFont(report_font(14));
+  painter.drawText(QRectF(strip.left(), y, strip.width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("THD counts H2\u2013H9"));
+  y += 30;
+  for (const auto& harmonic : figures.harmonics)
+    row(QStringLiteral("H%1").arg(harmonic.order),
+        harmonic.level_dbc > kHarmonicNoiseDbc ? number_text(harmonic.level_dbc, 1)
+                                               : QStringLiteral("< ") + number_text(kHarmonicNoiseDbc, 0),
+        false);
+  painter.setFont(report_font(14));
+  painter.drawText(QRectF(strip.left(), y, strip.width(), 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("dBc"));
+  painter.restore();
+}
+
+void draw_harmonics(QPainter& painter, const QRectF& panel, const Figures& figures) {
   const double nyquist_khz = figures.sample_rate / 2000.0;
-  const Plot plot(painter, frame,
-                  QStringLiteral("Harmonics: %1 Hz sine at %2 dBFS, oversampling %3")
-                      .arg(QString::number(figures.harmonic_hz, 'f', 1))
-                      .arg(number_text(figures.level_dbfs, 0))
-                      .arg(times(figures.harmonic_factor)),
+  const QRectF frame = panel.adjusted(0, 0, -kHarmonicTableWidth, 0);
+  draw_harmonic_table(painter, QRectF(frame.right(), panel.top() + 70, kHarmonicTableWidth - 20, panel.height() - 90),
+                      figures);
+  draw_title(painter, panel,
+             QStringLiteral("Harmonics: %1 Hz sine at %2 dBFS, oversampling %3")
+                 .arg(QString::number(figures.harmonic_hz, 'f', 1), number_text(figures.level_dbfs, 0),
+                      times(figures.harmonic_factor)));
+  const Plot plot(painter, frame, QString(),
                   {QStringLiteral("frequency (kHz)"), {0.0, nyquist_khz}, 11},
                   {QStringLiteral("level relative to the fundamental (dBc)"), {kSpectrumFloorDbc, kSpectrumTopDbc}, 10});
   plot.draw_axes();
@@ -138,29 +170,24 @@ void draw_harmonics(QPainter& painter, const QRectF& frame, const Figures& figur
   }
   plot.draw_curve(xs, ys, QPen(QColor(31, 119, 180), 1.3));
 
-  QStringList unmarked;
   painter.save();
-  painter.setFont(report_font(14, true));
+  painter.setFont(report_font(13, true));
+  std::vector<QRectF> labels;
   for (const auto& harmonic : figures.harmonics) {
-    if (!(harmonic.level_dbc > kHarmonicNoiseDbc)) {
-      unmarked << QStringLiteral("H%1").arg(harmonic.order);
-      continue;
-    }
+    if (!(harmonic.level_dbc > kHarmonicNoiseDbc)) continue;
     const QPointF at = plot.map(harmonic.frequency_hz / 1000.0, harmonic.level_dbc);
     painter.setPen(QPen(QColor(214, 39, 40), 1.6));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(at, 5.0, 5.0);
+    // Crowded harmonics (a high rate squeezes them together) keep their marker; the table names them.
+    const QRectF label(at.x() - 14, at.y() - 25, 28, 18);
+    if (std::any_of(labels.begin(), labels.end(), [&](const QRectF& other) { return other.intersects(label); }))
+      continue;
+    labels.push_back(label);
     painter.setPen(kInk);
-    painter.drawText(QRectF(at.x() - 40, at.y() - 44, 80, 36), Qt::AlignHCenter | Qt::AlignBottom,
-                     QStringLiteral("H%1\n%2").arg(harmonic.order).arg(number_text(harmonic.level_dbc, 1)));
+    painter.drawText(label, Qt::AlignCenter, QStringLiteral("H%1").arg(harmonic.order));
   }
   painter.restore();
-
-  QString note = QStringLiteral("THD (H2\u2013H9): %1\nTHD+N: %2")
-                     .arg(percent_text(figures.thd_percent), percent_text(figures.thdn_percent));
-  if (!unmarked.isEmpty())
-    note += QStringLiteral("\n%1 below %2 dBc").arg(unmarked.join(QStringLiteral(", ")), number_text(kHarmonicNoiseDbc, 0));
-  plot.draw_note(note);
 }
 
 void draw_aliasing(QPainter& painter, const QRectF& frame, const Figures& figures) {
@@ -244,7 +271,7 @@ void draw_latency(QPainter& painter, const QRectF& frame, const Figures& figures
                         pen);
   }
   legend.emplace_back(QStringLiteral("reported by the module: %1").arg(figures.reported_delay), reported);
-  plot.draw_legend(legend, true);
+  plot.draw_legend(legend, Plot::Corner::TopRight);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ constexpr std::size_t kSpectrumLength = 16384;
 // The circuit's capacitor and the decimator's low-pass forget their start within a few
 // milliseconds; tones are measured only after this.
 constexpr double kToneSettleSeconds = 0.05;
-constexpr double kTransferSettleSeconds = 0.01;
-constexpr double kTransferMeasureSeconds = 0.02;
+constexpr double kTransferSettleSeconds = 0.005;
+constexpr double kTransferMeasureSeconds = 0.01;
 constexpr double kTransferLowDbfs = -40.0, kTransferHighDbfs = 40.0, kTransferStepDb = 2.0;
 constexpr double kTransferHz = 1000.0;
 constexpr double kHarmonicHz = 1000.0;
@@ -49,6 +49,13 @@ std::vector<SpectrumPoint> thinned_spectrum(const std::vector<double>& spectrum,
     points.push_back({static_cast<double>(loudest) * bin_hz, power_db(spectrum[loudest] / reference)});
   }
   return points;
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  const auto middle = values.begin() + static_cast<long>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
 }
 
 std::vector<double> transfer_levels() {
@@ -83,19 +90,22 @@ void ChainDriver::select(int factor) {
     throw zhost::HostError("the module did not take oversampling factor " + std::to_string(factor));
 }
 
-std::vector<double> ChainDriver::render(const std::vector<double>& input) const {
+std::vector<double> ChainDriver::render(const std::vector<double>& input, std::vector<double>* block_seconds) const {
   std::vector<double> output(input.size());
   std::vector<float> in_float, out_float;
   for (std::size_t at = 0; at < input.size(); at += kBlockSize) {
     const std::size_t frames = std::min<std::size_t>(kBlockSize, input.size() - at);
-    if (doubles) {
-      plugin.process(input.data() + at, output.data() + at, static_cast<VstInt32>(frames));
-      continue;
+    const auto frames_arg = static_cast<VstInt32>(frames);
+    if (!doubles) {
+      in_float.assign(input.begin() + static_cast<long>(at), input.begin() + static_cast<long>(at + frames));
+      out_float.resize(frames);
     }
-    in_float.assign(input.begin() + static_cast<long>(at), input.begin() + static_cast<long>(at + frames));
-    out_float.resize(frames);
-    plugin.process(in_float.data(), out_float.data(), static_cast<VstInt32>(frames));
-    std::copy(out_float.begin(), out_float.end(), output.begin() + static_cast<long>(at));
+    const auto started = std::chrono::steady_clock::now();
+    if (doubles) plugin.process(input.data() + at, output.data() + at, frames_arg);
+    else plugin.process(in_float.data(), out_float.data(), frames_arg);
+    if (block_seconds)
+      block_seconds->push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    if (!doubles) std::copy(out_float.begin(), out_float.end(), output.begin() + static_cast<long>(at));
   }
   return output;
 }
@@ -119,11 +129,11 @@ ToneSpectrum measure_tone(ChainDriver& chain, int factor, double frequency, doub
   const std::size_t settle = frames_for(kToneSettleSeconds, chain.sample_rate());
   const double tone = bin_centred_frequency(frequency, chain.sample_rate(), kSpectrumLength);
   const std::vector<double> input = SineSource(tone, chain.sample_rate()).next(amplitude, settle + kSpectrumLength);
-  const auto started = std::chrono::steady_clock::now();
-  const std::vector<double> output = chain.render(input);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::vector<double> block_seconds;
+  const std::vector<double> output = chain.render(input, &block_seconds);
   const std::vector<double> settled(output.begin() + static_cast<long>(settle), output.end());
-  return {tone, power_spectrum(settled), seconds, input.size()};
+  return {tone, power_spectrum(settled), median(block_seconds) * static_cast<double>(block_seconds.size()),
+          input.size()};
 }
 
 void add_harmonics(const ToneSpectrum& tone, double sample_rate, Figures& figures) {

@@ -37,8 +37,9 @@ class ChainDriver {
   // Moves to `factor` through the state chunk, which also restarts the chain from rest; throws
   // zhost::HostError if the module does not take it.
   void select(int factor);
-  // Runs `input` through the effect in blocks of kBlockSize frames.
-  std::vector<double> render(const std::vector<double>& input) const;
+  // Runs `input` through the effect in blocks of kBlockSize frames; with `block_seconds`, also
+  // the time each block spent inside the module.
+  std::vector<double> render(const std::vector<double>& input, std::vector<double>* block_seconds = nullptr) const;
 
   float gain() const { return request.gain; }
   double sample_rate() const { return request.sample_rate; }
@@ -58,7 +59,9 @@ std::vector<TransferPoint> measure_transfer(ChainDriver& chain, int factor, doub
 struct ToneSpectrum {
   double frequency_hz;             // the tone, moved onto a bin centre
   std::vector<double> spectrum;    // power_spectrum of the settled output
-  double processing_seconds;       // time spent inside the module for the whole render
+  // Time inside the module for the whole render, as the median block's time times the blocks:
+  // a block that the machine's other work preempted, or the first one's allocations, do not count.
+  double processing_seconds;
   std::size_t frames;              // frames rendered, settling included
 };
 
