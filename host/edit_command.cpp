@@ -122,7 +122,8 @@ void take_screenshot(const X11Window& window, const std::string& path) {
 }
 
 // The host's loop: window events, the editor's idle calls, the screenshot and the timed close.
-void run_editor(const Plugin& plugin, X11Window& window, const EditOptions& options) {
+// False when a screenshot was asked for and the window closed before it was due.
+bool run_editor(const Plugin& plugin, X11Window& window, const EditOptions& options) {
   const Clock::time_point opened = Clock::now();
   const auto since_open = [opened] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opened).count();
@@ -141,6 +142,7 @@ void run_editor(const Plugin& plugin, X11Window& window, const EditOptions& opti
     if (options.close_after_ms && since_open() >= *options.close_after_ms) break;
     std::this_thread::sleep_for(kEventPoll);
   }
+  return !screenshot_due;
 }
 
 }  // namespace
@@ -166,8 +168,9 @@ int edit_command(const std::vector<std::string>& args) {
   SilenceThread audio(plugin);
   if (plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window.id())) == 0)
     throw HostError("the plug-in could not open its editor");
-  run_editor(plugin, window, options);
+  const bool pictured = run_editor(plugin, window, options);
   plugin.dispatch(effEditClose);
+  if (!pictured) throw HostError("the editor closed before the screenshot was due; nothing was written");
   return 0;
 }
 

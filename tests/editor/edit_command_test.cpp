@@ -74,6 +74,15 @@ TEST(EditCommand, ScreenshotShowsThePanelFillingTheHostWindow) {
   expect_colour(picture.at(middle, picture.height - 4), 59, 57, 60, "bottom of the gradient");
 }
 
+TEST(EditCommand, ClosingBeforeTheScreenshotIsAnError) {
+  const std::string path = ::testing::TempDir() + "editor_never.png";
+  std::remove(path.c_str());
+  const auto result = test_support::run_command(host() + " edit --screenshot " + path +
+                                                " --after-ms 500 --close-after-ms 100");
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(read_png(path).width, 0) << "no picture is written";
+}
+
 TEST(EditCommand, UnknownOptionIsAUsageError) {
   const auto result = test_support::run_command(host() + " edit --colour blue");
   EXPECT_EQ(result.status, 2) << result.output;
