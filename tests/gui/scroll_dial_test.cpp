@@ -36,12 +36,6 @@ class ScrollDial : public ::testing::Test {
   QPoint origin;
 };
 
-TEST_F(ScrollDial, ThePopupIsAHiddenPopupWindowOfTheDial) {
-  EXPECT_EQ(popup->parentWidget(), &dial);
-  EXPECT_TRUE(popup->windowFlags().testFlag(Qt::Popup));
-  EXPECT_FALSE(popup->isVisible());
-}
-
 TEST_F(ScrollDial, ThePopupOpensRightOfTheDialAndAbove) {
   showAt(QPoint(100, 200));
   EXPECT_EQ(dial.popupPosition(), origin + QPoint(59, -15));
@@ -90,13 +84,6 @@ TEST_F(ScrollDial, TheFaceStaysLitWhileThePopupIsOpen) {
   EXPECT_EQ(gui_test::pixel(dial, QPoint(1, 1)), gui_test::kHoverFace);
   popup->hide();
   EXPECT_EQ(gui_test::pixel(dial, QPoint(1, 1)), gui_test::kFace);
-}
-
-TEST_F(ScrollDial, TheSkinReachesThePopupAndItsWheel) {
-  dial.setSkin("Darov");
-  EXPECT_EQ(popup->skin(), "Darov");
-  EXPECT_EQ(popup->findChild<QtScrollWheel*>()->skin(), "Darov");
-  EXPECT_EQ(popup->findChild<PopupCloseButton*>()->skin(), "Darov");
 }
 
 }  // namespace
