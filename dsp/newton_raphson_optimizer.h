@@ -1,6 +1,8 @@
 // NewtonRaphsonOptimizer: solves the model's implicit equation F(x_prev, x, y_prev, y) = 0 for
 // the output y of every sample by Newton-Raphson, y <- y - F(y) / F'(y), starting from the
-// previous output. Samples are in the model's units (volts for the overdrive circuit).
+// previous output. Samples are in the model's units (volts for the overdrive circuit). The model
+// supplies loop_term(x_prev, x, y_prev), the part of F fixed within a sample, computed once, and
+// evaluate(term, y), giving F and F' at an estimate.
 //
 // A sample stops when a step is smaller than 1e-5 (absolute), when |F'| falls below the double
 // epsilon, or after 10000 steps, and the result is clamped to [-1, +1] (NaN gives +1). The only
@@ -31,7 +33,6 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
 
   explicit NewtonRaphsonOptimizer(const Model& circuit) : model(circuit) {}
 
-  const Model& get_model() const { return model; }
   double get_previous_input() const { return x_prev; }
   double get_previous_output() const { return y_prev; }
 
