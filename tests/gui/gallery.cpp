@@ -2,18 +2,22 @@
 // the artwork and for screenshots.
 //   zaltrim-gallery               show the window
 //   zaltrim-gallery --popup       also open the scroll dial's pop-up
-//   zaltrim-gallery --grab FILE   save the window as a PNG and quit (works offscreen)
+//   zaltrim-gallery --grab FILE   save the window, with the opened pop-up beside it, as a PNG and
+//                                 quit (works offscreen)
 #include <QApplication>
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
 
 #include "qtbasicdialgauge.h"
 #include "qtscrolldial.h"
 #include "qtscrollwheel.h"
 #include "qtsvgdial.h"
+#include "scrolldialpopup.h"
 
 namespace {
 
@@ -23,6 +27,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setAlignment(Qt::AlignHCenter);
   label->setStyleSheet("color: #c9ccd2;");
+  label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   return label;
 }
 
@@ -36,9 +41,9 @@ struct Gallery {
   Gallery() {
     window.setWindowTitle("Zaltrim widget gallery");
     window.setStyleSheet("background-color: #232428;");
-    auto* grid = new QGridLayout(&window);
-    grid->setContentsMargins(24, 20, 24, 20);
-    grid->setHorizontalSpacing(28);
+    auto* row = new QHBoxLayout(&window);
+    row->setContentsMargins(24, 20, 24, 20);
+    row->setSpacing(28);
 
     dial = new QtSVGDial(&window);
     dial->setSkin(kSkin);
@@ -62,20 +67,40 @@ struct Gallery {
     QObject::connect(wheel, &QAbstractSlider::valueChanged, wheelValue,
                      [wheelValue](int value) { wheelValue->setText(QString::number(value)); });
 
-    QWidget* const row[] = {dial, scrollDial, gauge, wheel};
-    const char* names[] = {"SVG dial", "Scroll dial", "Gauge", "Scroll wheel"};
-    for (int column = 0; column < 4; ++column) {
-      grid->addWidget(row[column], 0, column, Qt::AlignHCenter | Qt::AlignTop);
-      grid->addWidget(caption(names[column], &window), 1, column);
+    const std::pair<QWidget*, const char*> controls[] = {
+        {dial, "SVG dial"}, {scrollDial, "Scroll dial"}, {gauge, "Gauge"}, {wheel, "Scroll wheel"}};
+    for (const auto& [control, name] : controls) {
+      auto* column = new QVBoxLayout;
+      column->setSpacing(6);
+      column->addWidget(control, 0, Qt::AlignHCenter);
+      column->addWidget(caption(name, &window));
+      if (control == wheel) column->addWidget(wheelValue);
+      column->addStretch();
+      row->addLayout(column);
     }
-    grid->addWidget(wheelValue, 2, 3);
   }
 };
 
-int grab(Gallery& gallery, const QString& file) {
+// The window and the scroll dial's pop-up side by side in one picture.
+QImage composed(Gallery& gallery) {
   gallery.window.show();
+  gallery.scrollDial->showPopup();
   QApplication::processEvents();
-  if (!gallery.window.grab().save(file, "PNG")) {
+  auto* popup = gallery.scrollDial->findChild<ScrollDialPopup*>();
+  const QPixmap window = gallery.window.grab();
+  const QPixmap popupPicture = popup->grab();
+  QImage picture(window.width() + popupPicture.width(), qMax(window.height(), popupPicture.height()),
+                 QImage::Format_ARGB32_Premultiplied);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.drawPixmap(0, 0, window);
+  painter.setClipRegion(popup->mask().isEmpty() ? QRegion(popupPicture.rect()) : popup->mask().translated(window.width(), 0));
+  painter.drawPixmap(window.width(), 0, popupPicture);
+  return picture;
+}
+
+int grab(Gallery& gallery, const QString& file) {
+  if (!composed(gallery).save(file, "PNG")) {
     std::fprintf(stderr, "zaltrim-gallery: cannot write %s\n", qPrintable(file));
     return 1;
   }
