@@ -41,6 +41,7 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
   void process(const double* input, float* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, float* output, std::uint32_t count) override { run(input, output, count); }
 
+ private:
   // The unclamped solution for input x, from the given previous input and output.
   double solve(double previous_input, double x, double previous_output) const {
     const double term = model.loop_term(previous_input, x, previous_output);
@@ -65,7 +66,6 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
     }
   }
 
- private:
   static double clamp(double y) {
     if (y >= 1.0 || std::isnan(y)) return 1.0;
     if (y <= -1.0) return -1.0;
