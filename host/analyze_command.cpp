@@ -61,8 +61,7 @@ float gain_option(const std::string& option, const std::string& text) {
     if (!(value >= -40.0 && value <= 40.0)) throw UsageError("--gain-db must be -40 to +40, got " + text);
     return static_cast<float>(std::pow(10.0, value / 20.0));
   }
-  if (!(value >= 0.01 && value <= 100.0))
-    throw UsageError("--gain must be 0.01 to 100 (-40 to +40 dB), got " + text);
+  if (!(value >= 0.01 && value <= 100.0)) throw UsageError("--gain must be 0.01 to 100 (-40 to +40 dB), got " + text);
   return static_cast<float>(value);
 }
 

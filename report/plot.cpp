@@ -132,11 +132,13 @@ void Plot::draw_curve(const std::vector<double>& xs, const std::vector<double>& 
       continue;
     }
     // Far outside values would overflow the pixel maths; the clip hides the edge anyway.
-    const double value = std::clamp(ys[i], y.range.low - (y.range.high - y.range.low),
-                                    y.range.high + (y.range.high - y.range.low));
+    const double value =
+        std::clamp(ys[i], y.range.low - (y.range.high - y.range.low), y.range.high + (y.range.high - y.range.low));
     const QPointF point = map(xs[i], value);
-    if (drawing) path.lineTo(point);
-    else path.moveTo(point);
+    if (drawing)
+      path.lineTo(point);
+    else
+      path.moveTo(point);
     drawing = true;
   }
   painter.drawPath(path);

@@ -68,11 +68,13 @@ void draw_header(QPainter& painter, const Figures& figures) {
   painter.drawText(QRectF(28, 14, kReportWidth - 56, 42), Qt::AlignLeft | Qt::AlignVCenter,
                    effect + QStringLiteral(": what the overdrive does"));
   painter.setFont(report_font(18));
-  const QString settings = QStringLiteral("gain %1 (%2 dB)   \u00B7   host rate %3 Hz   \u00B7   mono, 64-bit processing, blocks of %4 frames")
-                               .arg(QString::number(figures.gain, 'g', 4))
-                               .arg(number_text(20.0 * std::log10(figures.gain), 1))
-                               .arg(QString::number(figures.sample_rate, 'f', 0))
-                               .arg(figures.block_size);
+  const QString settings =
+      QStringLiteral(
+          "gain %1 (%2 dB)   \u00B7   host rate %3 Hz   \u00B7   mono, 64-bit processing, blocks of %4 frames")
+          .arg(QString::number(figures.gain, 'g', 4))
+          .arg(number_text(20.0 * std::log10(figures.gain), 1))
+          .arg(QString::number(figures.sample_rate, 'f', 0))
+          .arg(figures.block_size);
   painter.drawText(QRectF(28, 56, kReportWidth - 56, 30), Qt::AlignLeft | Qt::AlignVCenter, settings);
 }
 
@@ -144,7 +146,8 @@ void draw_harmonic_table(QPainter& painter, const QRectF& strip, const Figures& 
                                                : QStringLiteral("< ") + number_text(kHarmonicNoiseDbc, 0),
         false);
   painter.setFont(report_font(14));
-  painter.drawText(QRectF(strip.left(), y, strip.width(), 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("dBc"));
+  painter.drawText(QRectF(strip.left(), y, strip.width(), 20), Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("dBc"));
   painter.restore();
 }
 
@@ -157,9 +160,9 @@ void draw_harmonics(QPainter& painter, const QRectF& panel, const Figures& figur
              QStringLiteral("Harmonics: %1 Hz sine at %2 dBFS, oversampling %3")
                  .arg(QString::number(figures.harmonic_hz, 'f', 1), number_text(figures.level_dbfs, 0),
                       times(figures.harmonic_factor)));
-  const Plot plot(painter, frame, QString(),
-                  {QStringLiteral("frequency (kHz)"), {0.0, nyquist_khz}, 11},
-                  {QStringLiteral("level relative to the fundamental (dBc)"), {kSpectrumFloorDbc, kSpectrumTopDbc}, 10});
+  const Plot plot(
+      painter, frame, QString(), {QStringLiteral("frequency (kHz)"), {0.0, nyquist_khz}, 11},
+      {QStringLiteral("level relative to the fundamental (dBc)"), {kSpectrumFloorDbc, kSpectrumTopDbc}, 10});
   plot.draw_axes();
   if (figures.spectrum.empty()) return plot.draw_empty(QStringLiteral("no spectrum"));
 
@@ -199,15 +202,17 @@ void draw_aliasing(QPainter& painter, const QRectF& frame, const Figures& figure
   std::vector<std::pair<double, QString>> categories;
   for (std::size_t i = 0; i < figures.aliasing.size(); ++i) {
     const auto& aliasing = figures.aliasing[i];
-    categories.emplace_back(static_cast<double>(i) + 0.5,
-                            times(aliasing.factor) + QStringLiteral("\n%1\u00D7 real time").arg(
-                                                         QString::number(aliasing.realtime_factor, 'f', 1)));
+    categories.emplace_back(
+        static_cast<double>(i) + 0.5,
+        times(aliasing.factor) +
+            QStringLiteral("\n%1\u00D7 real time").arg(QString::number(aliasing.realtime_factor, 'f', 1)));
   }
-  const Plot plot(painter, frame,
-                  QStringLiteral("Aliasing: energy off the harmonics of a %1 Hz sine at %2 dBFS")
-                      .arg(QString::number(figures.alias_hz, 'f', 0), number_text(figures.level_dbfs, 0)),
-                  {QStringLiteral("oversampling factor, and its speed (audio time / processing time)"), {0.0, count}, 1},
-                  {QStringLiteral("folded-back energy (dBc), lower is cleaner"), y_range, 8});
+  const Plot plot(
+      painter, frame,
+      QStringLiteral("Aliasing: energy off the harmonics of a %1 Hz sine at %2 dBFS")
+          .arg(QString::number(figures.alias_hz, 'f', 0), number_text(figures.level_dbfs, 0)),
+      {QStringLiteral("oversampling factor, and its speed (audio time / processing time)"), {0.0, count}, 1},
+      {QStringLiteral("folded-back energy (dBc), lower is cleaner"), y_range, 8});
   plot.draw_axes(categories);
   if (figures.aliasing.empty()) return plot.draw_empty(QStringLiteral("no aliasing figures"));
 
@@ -243,9 +248,9 @@ void draw_latency(QPainter& painter, const QRectF& frame, const Figures& figures
   // Enough lags to show the peaks and the tails around them, not the whole flat remainder.
   const double shown = std::clamp(std::ceil(furthest * 2.0 + 8.0), 8.0, std::max(8.0, double(longest_lag)));
   const Range data = finite_range(values);
-  const Range y_range = empty_range(data) ? Range{0, 1} : rounded_out({std::min(0.0, data.low), std::max(1.0, data.high)}, 0.2);
-  const Plot plot(painter, frame,
-                  QStringLiteral("Latency: where the output best matches the input noise"),
+  const Range y_range =
+      empty_range(data) ? Range{0, 1} : rounded_out({std::min(0.0, data.low), std::max(1.0, data.high)}, 0.2);
+  const Plot plot(painter, frame, QStringLiteral("Latency: where the output best matches the input noise"),
                   {QStringLiteral("lag of the output behind the input (samples at the host rate)"), {0.0, shown}, 12},
                   {QStringLiteral("normalised correlation"), y_range, 6});
   plot.draw_axes();
@@ -266,9 +271,10 @@ void draw_latency(QPainter& painter, const QRectF& frame, const Figures& figures
     plot.draw_curve(xs, ys, pen);
     plot.draw_curve({latency.measured_samples, latency.measured_samples}, {y_range.low, latency.peak_correlation},
                     QPen(factor_colour(latency.factor), 1.2, Qt::DotLine));
-    legend.emplace_back(times(latency.factor) + QStringLiteral(": measured %1 samples")
-                                                    .arg(QString::number(latency.measured_samples, 'f', 2)),
-                        pen);
+    legend.emplace_back(
+        times(latency.factor) +
+            QStringLiteral(": measured %1 samples").arg(QString::number(latency.measured_samples, 'f', 2)),
+        pen);
   }
   legend.emplace_back(QStringLiteral("reported by the module: %1").arg(figures.reported_delay), reported);
   plot.draw_legend(legend, Plot::Corner::TopRight);

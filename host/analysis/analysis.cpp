@@ -101,8 +101,10 @@ std::vector<double> ChainDriver::render(const std::vector<double>& input, std::v
       out_float.resize(frames);
     }
     const auto started = std::chrono::steady_clock::now();
-    if (doubles) plugin.process(input.data() + at, output.data() + at, frames_arg);
-    else plugin.process(in_float.data(), out_float.data(), frames_arg);
+    if (doubles)
+      plugin.process(input.data() + at, output.data() + at, frames_arg);
+    else
+      plugin.process(in_float.data(), out_float.data(), frames_arg);
     if (block_seconds)
       block_seconds->push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     if (!doubles) std::copy(out_float.begin(), out_float.end(), output.begin() + static_cast<long>(at));

@@ -57,12 +57,12 @@ std::vector<TransferPoint> measure_transfer(ChainDriver& chain, int factor, doub
                                             const std::vector<double>& input_dbfs);
 
 struct ToneSpectrum {
-  double frequency_hz;             // the tone, moved onto a bin centre
-  std::vector<double> spectrum;    // power_spectrum of the settled output
+  double frequency_hz;           // the tone, moved onto a bin centre
+  std::vector<double> spectrum;  // power_spectrum of the settled output
   // Time inside the module for the whole render, as the median block's time times the blocks:
   // a block that the machine's other work preempted, or the first one's allocations, do not count.
   double processing_seconds;
-  std::size_t frames;              // frames rendered, settling included
+  std::size_t frames;  // frames rendered, settling included
 };
 
 // A tone near `frequency` at input peak `amplitude`, rendered at `factor` from rest; the spectrum

@@ -81,17 +81,28 @@ class RecordReader {
 void read_setting(const RecordReader& record, Figures& figures) {
   record.expect(3);
   const std::string& name = record.text(1);
-  if (name == "effect") figures.effect = record.text(2);
-  else if (name == "gain") figures.gain = record.real(2);
-  else if (name == "sample_rate") figures.sample_rate = record.real(2);
-  else if (name == "level_dbfs") figures.level_dbfs = record.real(2);
-  else if (name == "block_size") figures.block_size = record.integer(2);
-  else if (name == "transfer_hz") figures.transfer_hz = record.real(2);
-  else if (name == "harmonic_hz") figures.harmonic_hz = record.real(2);
-  else if (name == "harmonic_factor") figures.harmonic_factor = record.integer(2);
-  else if (name == "alias_hz") figures.alias_hz = record.real(2);
-  else if (name == "reported_delay") figures.reported_delay = record.integer(2);
-  else record.fail("unknown setting '" + name + "'");
+  if (name == "effect")
+    figures.effect = record.text(2);
+  else if (name == "gain")
+    figures.gain = record.real(2);
+  else if (name == "sample_rate")
+    figures.sample_rate = record.real(2);
+  else if (name == "level_dbfs")
+    figures.level_dbfs = record.real(2);
+  else if (name == "block_size")
+    figures.block_size = record.integer(2);
+  else if (name == "transfer_hz")
+    figures.transfer_hz = record.real(2);
+  else if (name == "harmonic_hz")
+    figures.harmonic_hz = record.real(2);
+  else if (name == "harmonic_factor")
+    figures.harmonic_factor = record.integer(2);
+  else if (name == "alias_hz")
+    figures.alias_hz = record.real(2);
+  else if (name == "reported_delay")
+    figures.reported_delay = record.integer(2);
+  else
+    record.fail("unknown setting '" + name + "'");
 }
 
 void read_record(const RecordReader& record, Figures& figures) {
@@ -144,7 +155,8 @@ void write_figures(std::ostream& out, const Figures& figures) {
   for (const auto& h : figures.harmonics)
     out << "harmonic," << h.order << ',' << number(h.frequency_hz) << ',' << number(h.level_dbc) << '\n';
   out << "distortion," << number(figures.thd_percent) << ',' << number(figures.thdn_percent) << '\n';
-  for (const auto& s : figures.spectrum) out << "spectrum," << number(s.frequency_hz) << ',' << number(s.level_dbc) << '\n';
+  for (const auto& s : figures.spectrum)
+    out << "spectrum," << number(s.frequency_hz) << ',' << number(s.level_dbc) << '\n';
   for (const auto& a : figures.aliasing)
     out << "aliasing," << a.factor << ',' << number(a.non_harmonic_dbc) << ',' << number(a.realtime_factor) << '\n';
   for (const auto& l : figures.latency)

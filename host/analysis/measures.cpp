@@ -59,8 +59,7 @@ double peak_from(const std::vector<double>& signal, std::size_t first) {
 
 double amplitude_db(double amplitude) { return power_db(amplitude * amplitude); }
 
-DelayFigures measure_delay(const std::vector<double>& input, const std::vector<double>& output,
-                           std::size_t max_lag) {
+DelayFigures measure_delay(const std::vector<double>& input, const std::vector<double>& output, std::size_t max_lag) {
   if (input.empty() || output.size() <= max_lag) throw std::invalid_argument("too short to measure a delay");
   const double scale = std::sqrt(energy(input) * energy(output));
   DelayFigures figures;

@@ -31,15 +31,14 @@ double peak_from(const std::vector<double>& signal, std::size_t first);
 double amplitude_db(double amplitude);
 
 struct DelayFigures {
-  double samples = 0.0;            // lag of the correlation peak, refined between samples
-  double peak_correlation = 0.0;   // normalised: 1 is a perfect (delayed) copy
+  double samples = 0.0;             // lag of the correlation peak, refined between samples
+  double peak_correlation = 0.0;    // normalised: 1 is a perfect (delayed) copy
   std::vector<double> correlation;  // normalised, for lags 0 to max_lag
 };
 
 // How many samples `output` lags `input`: the peak of their normalised cross-correlation over
 // lags 0 to max_lag (by magnitude, so an inverting module is measured too), refined by a parabola
 // through the peak and its neighbours.
-DelayFigures measure_delay(const std::vector<double>& input, const std::vector<double>& output,
-                           std::size_t max_lag);
+DelayFigures measure_delay(const std::vector<double>& input, const std::vector<double>& output, std::size_t max_lag);
 
 }  // namespace zanalysis

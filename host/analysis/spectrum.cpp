@@ -113,8 +113,7 @@ HarmonicFigures harmonic_figures(const std::vector<double>& spectrum, double fre
   return figures;
 }
 
-double non_harmonic_dbc(const std::vector<double>& spectrum, double frequency, double sample_rate,
-                        std::size_t length) {
+double non_harmonic_dbc(const std::vector<double>& spectrum, double frequency, double sample_rate, std::size_t length) {
   const double fundamental_bin = bin_of(frequency, sample_rate, length);
   const double nyquist_bin = static_cast<double>(spectrum.size() - 1);
   std::vector<bool> harmonic(spectrum.size(), false);

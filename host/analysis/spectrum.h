@@ -46,7 +46,6 @@ HarmonicFigures harmonic_figures(const std::vector<double>& spectrum, double fre
 
 // The energy that lies at no harmonic of the tone (nor at DC), in dBc: what the circuit's
 // products above Nyquist folded back into the band, plus noise.
-double non_harmonic_dbc(const std::vector<double>& spectrum, double frequency, double sample_rate,
-                        std::size_t length);
+double non_harmonic_dbc(const std::vector<double>& spectrum, double frequency, double sample_rate, std::size_t length);
 
 }  // namespace zanalysis

@@ -49,8 +49,10 @@ void append_transfer(std::string& text, const Figures& figures) {
     append(text, "  x%-3d", factor);
     for (double level : kQuotedLevels) {
       const TransferPoint* point = transfer_at(figures, factor, level);
-      if (point) append(text, " %7.1f", tenths(point->output_dbfs));
-      else text += "       -";
+      if (point)
+        append(text, " %7.1f", tenths(point->output_dbfs));
+      else
+        text += "       -";
     }
     text += '\n';
   }

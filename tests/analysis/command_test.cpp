@@ -87,8 +87,8 @@ std::size_t colour_count(const QImage& image) {
 
 TEST_F(Command, AnalyzeDrawsTheReportOfARealRenderAndWritesItsFigures) {
   const fs::path png = folder / "report.png", csv = folder / "figures.csv";
-  const RunResult result = run(kHost, "analyze --plugin " + quoted(kModule) + " --gain-db 6 --out " + quoted(png) +
-                                    " --csv " + quoted(csv));
+  const RunResult result =
+      run(kHost, "analyze --plugin " + quoted(kModule) + " --gain-db 6 --out " + quoted(png) + " --csv " + quoted(csv));
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(files(), (std::set<std::string>{"report.png", "figures.csv"}));
 
@@ -138,16 +138,16 @@ TEST_F(Command, BadValuesAreNamed) {
 }
 
 TEST_F(Command, MissingDrawerIsReportedBeforeTheAnalysis) {
-  const RunResult result = run(host_with_drawer(""), "analyze --plugin " + quoted(kModule) + " --out " +
-                                                   quoted(folder / "report.png"));
+  const RunResult result =
+      run(host_with_drawer(""), "analyze --plugin " + quoted(kModule) + " --out " + quoted(folder / "report.png"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("no zaltrim-report beside zaltrim-host"), std::string::npos) << result.err;
   EXPECT_EQ(files(), (std::set<std::string>{"bin"}));
 }
 
 TEST_F(Command, UnwritableOutputIsReportedBeforeTheAnalysis) {
-  const RunResult result = run(kHost, "analyze --plugin " + quoted(kModule) + " --out " +
-                                    quoted(folder / "no-such-folder" / "report.png"));
+  const RunResult result =
+      run(kHost, "analyze --plugin " + quoted(kModule) + " --out " + quoted(folder / "no-such-folder" / "report.png"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("no-such-folder"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "") << "nothing was measured";
@@ -158,7 +158,7 @@ TEST_F(Command, FailedDrawingIsAnErrorAndLeavesNothingHalfWritten) {
   // The drawer writes half an image into its output, then fails.
   const std::string host = host_with_drawer("printf 'half a PNG' > \"$2\"; exit 3");
   const RunResult result = run(host, "analyze --plugin " + quoted(kModule) + " --out " + quoted(folder / "report.png") +
-                                   " --csv " + quoted(folder / "figures.csv"));
+                                         " --csv " + quoted(folder / "figures.csv"));
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("drawing the report failed"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("exited with status 3"), std::string::npos) << result.err;

@@ -96,7 +96,8 @@ TEST(Figures, SummaryQuotesEverySection) {
   const std::string text = summary_text(sample_figures());
   EXPECT_NE(text.find("at gain 2.5 (+8.0 dB), 48000 Hz"), std::string::npos) << text;
   EXPECT_NE(text.find("  x2     -40.0       -    -6.3       -       -"), std::string::npos)
-      << "levels that were not measured show as '-'\n" << text;
+      << "levels that were not measured show as '-'\n"
+      << text;
   EXPECT_NE(text.find("H3 -17.1"), std::string::npos) << text;
   EXPECT_NE(text.find("THD 12.5 %, THD+N nan %"), std::string::npos) << text;
   EXPECT_NE(text.find("  x32   -130.0 dBc      40.5 x real time (2.5 % of one core)"), std::string::npos) << text;

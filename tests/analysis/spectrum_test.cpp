@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-
 namespace zanalysis {
 namespace {
 
@@ -93,8 +92,10 @@ TEST(Spectrum, HardClipHasTheOddHarmonicSeries) {
   const HarmonicFigures figures = figures_of(signal, frequency);
   for (int order = 2; order <= 9; ++order) {
     const double level = figures.levels_dbc[static_cast<std::size_t>(order - 2)];
-    if (order % 2 == 0) EXPECT_LT(level, -100.0) << "even H" << order;
-    else EXPECT_NEAR(level, -20.0 * std::log10(order), 0.05) << "odd H" << order;
+    if (order % 2 == 0)
+      EXPECT_LT(level, -100.0) << "even H" << order;
+    else
+      EXPECT_NEAR(level, -20.0 * std::log10(order), 0.05) << "odd H" << order;
   }
   EXPECT_NEAR(figures.thd_percent, 100.0 * std::sqrt(1.0 / 9 + 1.0 / 25 + 1.0 / 49 + 1.0 / 81), 0.1);
   EXPECT_NEAR(figures.thdn_percent, 100.0 * std::sqrt(kPi * kPi / 8.0 - 1.0), 0.1);
@@ -111,8 +112,7 @@ TEST(Spectrum, HarmonicsAboveNyquistAreNotMeasured) {
 TEST(Spectrum, NonHarmonicEnergyCountsOnlyWhatIsOffTheHarmonics) {
   const double frequency = bin_centred_frequency(7000.0, kRate, kLength);
   std::vector<double> clean = tone_with(frequency, {{2, -20.0, 0.4}, {3, -30.0, 1.0}});
-  EXPECT_LT(non_harmonic_dbc(power_spectrum(clean), frequency, kRate, kLength), -150.0)
-      << "harmonics are not aliasing";
+  EXPECT_LT(non_harmonic_dbc(power_spectrum(clean), frequency, kRate, kLength), -150.0) << "harmonics are not aliasing";
 
   // A stray tone at 16.1 kHz, on no harmonic of 7 kHz, 80 dB down; and a DC offset, which is no
   // aliasing either.
