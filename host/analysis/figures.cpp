@@ -17,6 +17,12 @@ std::string number(double value) {
   return std::string(text, result.ptr);
 }
 
+std::string number(int value) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof(text), value);
+  return std::string(text, result.ptr);
+}
+
 // Commas and line breaks would split the record.
 std::string plain_text(const std::string& text) {
   std::string plain = text;
@@ -144,25 +150,27 @@ void write_figures(std::ostream& out, const Figures& figures) {
   out << "setting,gain," << number(figures.gain) << '\n';
   out << "setting,sample_rate," << number(figures.sample_rate) << '\n';
   out << "setting,level_dbfs," << number(figures.level_dbfs) << '\n';
-  out << "setting,block_size," << figures.block_size << '\n';
+  out << "setting,block_size," << number(figures.block_size) << '\n';
   out << "setting,transfer_hz," << number(figures.transfer_hz) << '\n';
   out << "setting,harmonic_hz," << number(figures.harmonic_hz) << '\n';
-  out << "setting,harmonic_factor," << figures.harmonic_factor << '\n';
+  out << "setting,harmonic_factor," << number(figures.harmonic_factor) << '\n';
   out << "setting,alias_hz," << number(figures.alias_hz) << '\n';
-  out << "setting,reported_delay," << figures.reported_delay << '\n';
+  out << "setting,reported_delay," << number(figures.reported_delay) << '\n';
   for (const auto& p : figures.transfer)
-    out << "transfer," << p.factor << ',' << number(p.input_dbfs) << ',' << number(p.output_dbfs) << '\n';
+    out << "transfer," << number(p.factor) << ',' << number(p.input_dbfs) << ',' << number(p.output_dbfs) << '\n';
   for (const auto& h : figures.harmonics)
-    out << "harmonic," << h.order << ',' << number(h.frequency_hz) << ',' << number(h.level_dbc) << '\n';
+    out << "harmonic," << number(h.order) << ',' << number(h.frequency_hz) << ',' << number(h.level_dbc) << '\n';
   out << "distortion," << number(figures.thd_percent) << ',' << number(figures.thdn_percent) << '\n';
   for (const auto& s : figures.spectrum)
     out << "spectrum," << number(s.frequency_hz) << ',' << number(s.level_dbc) << '\n';
   for (const auto& a : figures.aliasing)
-    out << "aliasing," << a.factor << ',' << number(a.non_harmonic_dbc) << ',' << number(a.realtime_factor) << '\n';
+    out << "aliasing," << number(a.factor) << ',' << number(a.non_harmonic_dbc) << ',' << number(a.realtime_factor)
+        << '\n';
   for (const auto& l : figures.latency)
-    out << "latency," << l.factor << ',' << number(l.measured_samples) << ',' << number(l.peak_correlation) << '\n';
+    out << "latency," << number(l.factor) << ',' << number(l.measured_samples) << ',' << number(l.peak_correlation)
+        << '\n';
   for (const auto& c : figures.correlation)
-    out << "correlation," << c.factor << ',' << c.lag << ',' << number(c.value) << '\n';
+    out << "correlation," << number(c.factor) << ',' << number(c.lag) << ',' << number(c.value) << '\n';
 }
 
 Figures read_figures(std::istream& in) {
