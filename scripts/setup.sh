@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   libboost-math-dev libboost-thread-dev
-  libx11-dev libsndfile1-dev libpng-dev libfftw3-dev
+  libx11-dev libsndfile1-dev libpng-dev libfftw3-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils librsvg2-bin
