@@ -94,7 +94,8 @@ QImage composed(Gallery& gallery) {
   picture.fill(Qt::transparent);
   QPainter painter(&picture);
   painter.drawPixmap(0, 0, window);
-  painter.setClipRegion(popup->mask().isEmpty() ? QRegion(popupPicture.rect()) : popup->mask().translated(window.width(), 0));
+  painter.setClipRegion(popup->mask().isEmpty() ? QRegion(popupPicture.rect())
+                                                : popup->mask().translated(window.width(), 0));
   painter.drawPixmap(window.width(), 0, popupPicture);
   return picture;
 }

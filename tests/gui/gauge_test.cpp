@@ -59,7 +59,7 @@ bool isWhiteAt(QtBasicDialGauge& gauge, int x, int y) {
 TEST(BasicDialGauge, PaintsTheNeedleFromTheCentreTowardsTheValue) {
   QtBasicDialGauge gauge;
   gauge.setRange(-400, 400);
-  EXPECT_TRUE(isWhiteAt(gauge, 25, 15));  // 0: straight up
+  EXPECT_TRUE(isWhiteAt(gauge, 25, 15));   // 0: straight up
   EXPECT_FALSE(isWhiteAt(gauge, 25, 35));  // the gap in the arc
   gauge.setValue(-400);
   EXPECT_TRUE(isWhiteAt(gauge, 18, 32));  // along 225 degrees

@@ -28,9 +28,7 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new Applicat
 
 }  // namespace
 
-QImage rendered(QWidget& widget) { return widget.grab().toImage(); }
-
-QColor pixel(QWidget& widget, QPoint position) { return rendered(widget).pixelColor(position); }
+QColor pixel(QWidget& widget, QPoint position) { return widget.grab().toImage().pixelColor(position); }
 
 bool sendMouse(QWidget& widget, QEvent::Type type, QPoint position, Qt::MouseButton button, Qt::MouseButtons buttons) {
   QMouseEvent event(type, QPointF(position), QPointF(widget.mapToGlobal(position)), button, buttons, Qt::NoModifier);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QColor>
-#include <QImage>
 #include <QMouseEvent>
 #include <QPoint>
 #include <QWheelEvent>
@@ -20,8 +19,7 @@ inline const QColor kWheelFrames[3] = {QColor(0xff, 0x80, 0x00), QColor(0x00, 0x
 // A skin name with no files anywhere.
 inline const QString kMissingSkin = "Nowhere";
 
-// The widget rendered as it would be on screen, children included.
-QImage rendered(QWidget& widget);
+// One pixel of the widget rendered as it would be on screen, children included.
 QColor pixel(QWidget& widget, QPoint position);
 
 // Sends one mouse event of the given type directly to the widget; returns whether it was accepted.

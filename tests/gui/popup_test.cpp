@@ -119,11 +119,11 @@ TEST_F(ValuePopup, TheWindowIsShapedLikeTheBackgroundPlusTheButton) {
   showPopup();
   const QRegion shape = popup->mask();
   const int bottom = popup->height() - 1;
-  EXPECT_TRUE(shape.contains(QPoint(70, 200)));  // the background
-  EXPECT_TRUE(shape.contains(QPoint(70, bottom)));  // down to the bottom edge
+  EXPECT_TRUE(shape.contains(QPoint(70, 200)));                  // the background
+  EXPECT_TRUE(shape.contains(QPoint(70, bottom)));               // down to the bottom edge
   EXPECT_TRUE(shape.contains(QPoint(popup->width() - 25, 25)));  // the button over the corner
-  EXPECT_FALSE(shape.contains(QPoint(10, 200)));  // left of the background's inset of 24
-  EXPECT_FALSE(shape.contains(QPoint(40, 10)));  // above it
+  EXPECT_FALSE(shape.contains(QPoint(10, 200)));                 // left of the background's inset of 24
+  EXPECT_FALSE(shape.contains(QPoint(40, 10)));                  // above it
   EXPECT_EQ(gui_test::pixel(*popup, QPoint(27, 200)), gui_test::kPopupBackground);  // beside the wheel
 }
 

@@ -84,8 +84,7 @@ TEST_F(ModuleResources, TheTreeHoldsTheLogoAndOneSkinPerWidgetFamily) {
   EXPECT_TRUE(QFile::exists(kLogo));
   EXPECT_EQ(QDir(":/scrolldial").entryList(), QStringList{"Darov"});
   EXPECT_EQ(QDir(":/scrollwheel").entryList(), QStringList{"Darov"});
-  EXPECT_EQ(QDir(":/scrollwheel/Darov").entryList(),
-            (QStringList{"wheel_1.svg", "wheel_2.svg", "wheel_3.svg"}));
+  EXPECT_EQ(QDir(":/scrollwheel/Darov").entryList(), (QStringList{"wheel_1.svg", "wheel_2.svg", "wheel_3.svg"}));
 }
 
 TEST(ModuleClose, TheSkinIsNeverLeftRegisteredOverUnmappedMemory) {
