@@ -178,8 +178,8 @@ class Sequence {
     bool written = false;
     for (char c : text) written = written || c != static_cast<char>(kUnwritten);
     if (written && std::memchr(text.data(), 0, required) == nullptr)
-      return "opcode " + std::to_string(opcode) + " wrote a text that does not end within " +
-             std::to_string(required) + " bytes";
+      return "opcode " + std::to_string(opcode) + " wrote a text that does not end within " + std::to_string(required) +
+             " bytes";
     return {};
   }
 
@@ -233,8 +233,8 @@ class Sequence {
     const VstIntPtr count = chunk_count(payload.size());
     const VstIntPtr result = dispatch(effect, effSetChunk, index, count, payload.data(), opt);
     if (result == 0) return {};
-    if (result != 8 || count < 8) return "effSetChunk of " + std::to_string(count) + " bytes answered " +
-                                         std::to_string(result);
+    if (result != 8 || count < 8)
+      return "effSetChunk of " + std::to_string(count) + " bytes answered " + std::to_string(result);
     std::memcpy(&expected_gain, payload.data(), 4);
     return {};
   }

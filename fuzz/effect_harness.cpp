@@ -76,17 +76,37 @@ double any_double(ByteReader& in) {
 VstInt32 any_int(ByteReader& in) {
   const std::uint8_t selector = in.byte();
   if (selector & 0x80) return in.take<VstInt32>();
-  const VstInt32 table[] = {0, 1, -1, 2, 4, 7, 8, 16, 32, 64, 255, 256, 65536,
-                            std::numeric_limits<VstInt32>::max(), std::numeric_limits<VstInt32>::min()};
+  const VstInt32 table[] = {0,
+                            1,
+                            -1,
+                            2,
+                            4,
+                            7,
+                            8,
+                            16,
+                            32,
+                            64,
+                            255,
+                            256,
+                            65536,
+                            std::numeric_limits<VstInt32>::max(),
+                            std::numeric_limits<VstInt32>::min()};
   return table[selector % (sizeof(table) / sizeof(table[0]))];
 }
 
 VstIntPtr any_value(ByteReader& in) {
   const std::uint8_t selector = in.byte();
   if (selector & 0x80) return in.take<VstIntPtr>();
-  const VstIntPtr table[] = {0, 1, -1, 2, 8, 9, 1024,
+  const VstIntPtr table[] = {0,
+                             1,
+                             -1,
+                             2,
+                             8,
+                             9,
+                             1024,
                              static_cast<VstIntPtr>(std::numeric_limits<VstInt32>::max()) + 1,
-                             std::numeric_limits<VstIntPtr>::max(), std::numeric_limits<VstIntPtr>::min()};
+                             std::numeric_limits<VstIntPtr>::max(),
+                             std::numeric_limits<VstIntPtr>::min()};
   return table[selector % (sizeof(table) / sizeof(table[0]))];
 }
 

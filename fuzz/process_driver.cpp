@@ -40,7 +40,8 @@ class Stream {
  private:
   void change_settings() {
     const std::uint8_t what = in.byte();
-    if (what & 0x01) dispatch(effect, effSetSampleRate, 0, 0, nullptr, (what & 0x10) ? any_float(in) : kRates[in.pick(8)]);
+    if (what & 0x01)
+      dispatch(effect, effSetSampleRate, 0, 0, nullptr, (what & 0x10) ? any_float(in) : kRates[in.pick(8)]);
     if (what & 0x02) {
       const float gain = any_float(in);
       set_state(effect, std::isfinite(gain) ? gain : 1.0f, kFactors[in.pick(5)]);

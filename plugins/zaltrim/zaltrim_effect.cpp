@@ -9,6 +9,8 @@
 namespace {
 
 constexpr VstInt32 kChunkSize = 8;
+constexpr float kMinimumSampleRate = 1000.0f;
+constexpr float kMaximumSampleRate = 1000000.0f;
 
 void write_le32(unsigned char* out, std::uint32_t bits) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(bits >> (8 * i));
@@ -56,8 +58,10 @@ void ZaltrimEffect::resume() {
 }
 
 void ZaltrimEffect::setSampleRate(float rate) {
-  // A rate of zero, below zero or not finite would give an infinite sampling period.
-  if (!std::isfinite(rate) || rate <= 0.0f) return;
+  // Hosts run between 8 kHz and 768 kHz. Far below that the fixed 22 kHz low-pass crowds its poles
+  // at the Nyquist frequency and its recursion diverges (200 Hz does); zero, negative and
+  // non-finite rates have no sampling period at all. NaN fails both comparisons.
+  if (!(rate >= kMinimumSampleRate && rate <= kMaximumSampleRate)) return;
   sample_rate.store(rate);
   rebuild_pipeline();
 }

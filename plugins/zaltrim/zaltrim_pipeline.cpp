@@ -4,6 +4,7 @@
 // One lock serialises blocks and rebuilds. A rebuild designs its stages (the low-pass design
 // allocates and runs trigonometry) before taking the lock and frees the old ones after releasing
 // it, so the audio thread never waits longer than a pointer swap.
+#include <algorithm>
 #include <boost/thread/locks.hpp>
 #include <cstdint>
 #include <limits>
@@ -21,6 +22,13 @@
 namespace {
 
 constexpr double kCutoffFrequency = 22000.0;
+// The single 8th-order recursion loses stability when the cut-off falls below about 1/300 of its
+// sampling frequency (32 x 384 kHz diverges). Above 32 x 192 kHz the cut-off therefore rises with
+// the rate, keeping the ratio of 32 x 192 kHz; it stays far below the host's Nyquist frequency.
+constexpr double kMaximumSamplingToCutoff = 32.0 * 192000.0 / kCutoffFrequency;
+// Beyond this the clipper's output sits at its clamp whatever the input, but Newton takes
+// hundreds of steps per sample to get there (7 for a full-scale signal), and all 10000 at 1e300.
+constexpr double kInputLimit = 1e9;
 
 template <int N>
 void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& oversampling,
@@ -33,9 +41,18 @@ void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& overs
 
   auto decimator = std::make_unique<DSP::DecimationFilter<N, DSP::ButterworthFilter<double, 8>>>();
   // The product is formed in single precision, as the chain has always computed it.
-  decimator->set_sampling_frequency(static_cast<double>(static_cast<float>(N) * rate));
-  decimator->set_cutoff_frequency(kCutoffFrequency);
+  const double sampling_frequency = static_cast<double>(static_cast<float>(N) * rate);
+  decimator->set_sampling_frequency(sampling_frequency);
+  decimator->set_cutoff_frequency(std::max(kCutoffFrequency, sampling_frequency / kMaximumSamplingToCutoff));
   decimation = std::move(decimator);
+}
+
+// NaN passes unchanged: the solver already answers it with its clamp.
+void limit_input(double* samples, std::uint32_t count) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (samples[i] > kInputLimit) samples[i] = kInputLimit;
+    if (samples[i] < -kInputLimit) samples[i] = -kInputLimit;
+  }
 }
 
 template <typename Sample>
@@ -112,6 +129,7 @@ void ZaltrimEffect::run_chain(const Sample* input, Sample* output, VstInt32 samp
   const auto n = static_cast<std::uint32_t>(sampleFrames);
   const auto high_rate = n * static_cast<std::uint32_t>(oversampling.load());
   gain_filter->process(input, buffer_gained.get(), n);
+  limit_input(buffer_gained.get(), n);
   oversampling_filter->process(buffer_gained.get(), buffer_oversampled.get(), n);
   overdrive_filter->process(buffer_oversampled.get(), buffer_overdriven.get(), high_rate);
   decimation_filter->process(buffer_overdriven.get(), output, high_rate);

@@ -1,17 +1,14 @@
 // Every input in the fuzz corpus, and every input a fuzzer ever broke the effect with, replayed
-// through the same drivers the fuzz targets run; then the faults they found, stated directly.
+// through the same drivers the fuzz targets run.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "drivers.h"
-#include "zaltrim_effect.h"
 
 namespace {
 
@@ -56,7 +53,8 @@ TEST(FuzzReplay, EveryCorpusInputHoldsItsProperties) {
 
 TEST(FuzzReplay, EveryCrashInputNowHoldsItsProperties) {
   std::size_t count = 0;
-  for (const Target& target : kTargets) count += replay_folder(fs::path(ZALTRIM_CRASH_DIR) / target.name, target.replay);
+  for (const Target& target : kTargets)
+    count += replay_folder(fs::path(ZALTRIM_CRASH_DIR) / target.name, target.replay);
   EXPECT_GT(count, 0u);
 }
 
@@ -65,18 +63,6 @@ TEST(FuzzReplay, EmptyAndTinyInputs) {
   for (const Target& target : kTargets)
     for (std::size_t size = 0; size <= sizeof(bytes); ++size)
       EXPECT_EQ(target.replay(bytes, size), "") << target.name << ", " << size << " bytes";
-}
-
-// Found by the dispatcher fuzzer: a NaN gain from the host reached the display text's digit
-// conversion, which is undefined for NaN.
-TEST(FuzzRegressions, DisplayOfANaNGainIsText) {
-  ZaltrimEffect effect(nullptr);
-  char text[kVstMaxParamStrLen + 1];
-  for (float value : {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN()}) {
-    effect.setParameter(0, value);
-    effect.getParameterDisplay(0, text);
-    EXPECT_STREQ(text, "NaN");
-  }
 }
 
 }  // namespace
