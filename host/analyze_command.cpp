@@ -200,11 +200,10 @@ std::string report_program() {
 }  // namespace
 
 int analyze_command(const std::vector<std::string>& args) {
-  for (const std::string& arg : args)
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kAnalyzeUsage, stdout);
-      return 0;
-    }
+  if (wants_help(args)) {
+    std::fputs(kAnalyzeUsage, stdout);
+    return 0;
+  }
   const AnalyzeOptions options = parse_analyze(args);
   // Both checked first: a missing drawer or an output that cannot be written should not cost a
   // whole analysis. The outputs are removed again unless they are finished.

@@ -86,11 +86,10 @@ double median_real_time_factor(const Module& module, const BenchOptions& options
 }  // namespace
 
 int bench_command(const std::vector<std::string>& args) {
-  for (const std::string& arg : args)
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kBenchUsage, stdout);
-      return 0;
-    }
+  if (wants_help(args)) {
+    std::fputs(kBenchUsage, stdout);
+    return 0;
+  }
   const BenchOptions options = parse_bench(args);
   Module module(options.plugin);
   std::printf("%s: %.1f s of a 1 kHz sine at 44100 Hz, block %d, median of %d\n", options.plugin.c_str(),

@@ -35,6 +35,12 @@ long parse_integer(const std::string& option, const std::string& text) {
   return value;
 }
 
+bool wants_help(const std::vector<std::string>& args) {
+  for (const std::string& arg : args)
+    if (arg == "--help" || arg == "-h") return true;
+  return false;
+}
+
 const std::string& option_value(const std::vector<std::string>& args, std::size_t& i) {
   if (i + 1 >= args.size()) throw UsageError(args[i] + " needs a value");
   return args[++i];

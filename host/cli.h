@@ -20,6 +20,9 @@ std::string default_plugin_path();
 double parse_number(const std::string& option, const std::string& text);
 long parse_integer(const std::string& option, const std::string& text);
 
+// True when the command line asks for a command's help (--help or -h anywhere in it).
+bool wants_help(const std::vector<std::string>& args);
+
 // Takes the value of `option` from args[i + 1], advancing i; a missing value is a UsageError.
 const std::string& option_value(const std::vector<std::string>& args, std::size_t& i);
 

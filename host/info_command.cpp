@@ -71,12 +71,12 @@ void print_chunk(const std::vector<unsigned char>& chunk) {
 }  // namespace
 
 int info_command(const std::vector<std::string>& args) {
+  if (wants_help(args)) {
+    std::fputs(kInfoUsage, stdout);
+    return 0;
+  }
   std::string path;
   for (const std::string& arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kInfoUsage, stdout);
-      return 0;
-    }
     if (!arg.empty() && arg[0] == '-') throw UsageError("info: unknown option '" + arg + "'");
     if (!path.empty()) throw UsageError("info: more than one module path given");
     path = arg;

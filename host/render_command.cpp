@@ -176,11 +176,10 @@ double dbfs(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak) : -INFINI
 }  // namespace
 
 int render_command(const std::vector<std::string>& args) {
-  for (const std::string& arg : args)
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kRenderUsage, stdout);
-      return 0;
-    }
+  if (wants_help(args)) {
+    std::fputs(kRenderUsage, stdout);
+    return 0;
+  }
   const RenderOptions options = parse_render(args);
   const auto started = std::chrono::steady_clock::now();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zaltrim_effect.h"
+#include "zaltrim_session.h"
 
 namespace {
 
@@ -15,16 +16,7 @@ VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
   return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-std::vector<unsigned char> chunk_of(float gain, VstInt32 factor) {
-  std::vector<unsigned char> bytes(8);
-  std::uint32_t gain_bits;
-  std::memcpy(&gain_bits, &gain, 4);
-  for (int i = 0; i < 4; ++i) {
-    bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(gain_bits >> (8 * i));
-    bytes[static_cast<std::size_t>(i) + 4] = static_cast<unsigned char>(static_cast<std::uint32_t>(factor) >> (8 * i));
-  }
-  return bytes;
-}
+using zhost::zaltrim_chunk;
 
 class Effect : public ::testing::Test {
  protected:
@@ -73,7 +65,7 @@ TEST_F(Effect, FreshEffectReportsItsIdentity) {
   EXPECT_STREQ(text, "Orvendel");
   ASSERT_TRUE(effect.getProductString(text));
   EXPECT_STREQ(text, "Zaltrim");
-  EXPECT_EQ(chunk(), chunk_of(1.0f, 2));
+  EXPECT_EQ(chunk(), zaltrim_chunk(1.0f, 2));
 }
 
 TEST_F(Effect, GainIsStoredExactlyAndAnnouncedOnce) {
@@ -93,7 +85,7 @@ TEST_F(Effect, GainIsStoredExactlyAndAnnouncedOnce) {
 }
 
 TEST_F(Effect, ChunkRestoresGainAndFactorWithoutAnnouncingTheFactor) {
-  auto state = chunk_of(0.5f, 8);
+  auto state = zaltrim_chunk(0.5f, 8);
   EXPECT_EQ(effect.setChunk(state.data(), 8, false), 8);
   EXPECT_EQ(effect.getParameter(0), 0.5f);
   EXPECT_EQ(effect.get_oversampling(), 8);
@@ -103,19 +95,19 @@ TEST_F(Effect, ChunkRestoresGainAndFactorWithoutAnnouncingTheFactor) {
 }
 
 TEST_F(Effect, RefusedChunksChangeNothing) {
-  auto short_state = chunk_of(0.5f, 8);
+  auto short_state = zaltrim_chunk(0.5f, 8);
   EXPECT_EQ(effect.setChunk(short_state.data(), 7, true), 0);
   for (VstInt32 factor : {0, 3, 64, -2}) {
-    auto state = chunk_of(0.5f, factor);
+    auto state = zaltrim_chunk(0.5f, factor);
     EXPECT_EQ(effect.setChunk(state.data(), 8, false), 0) << "factor " << factor;
   }
   for (float gain : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
-    auto state = chunk_of(gain, 4);
+    auto state = zaltrim_chunk(gain, 4);
     EXPECT_EQ(effect.setChunk(state.data(), 8, false), 0);
   }
   EXPECT_EQ(effect.setChunk(nullptr, 8, false), 0);
   EXPECT_TRUE(gains.empty());
-  EXPECT_EQ(chunk(), chunk_of(1.0f, 2));
+  EXPECT_EQ(chunk(), zaltrim_chunk(1.0f, 2));
 }
 
 TEST_F(Effect, SetOversamplingRebuildsAndAnnounces) {

@@ -12,6 +12,7 @@
 
 #include "test_support.h"
 #include "vst_host.h"
+#include "zaltrim_session.h"
 
 namespace {
 
@@ -19,16 +20,7 @@ using test_support::build_dir;
 using test_support::module_path;
 using test_support::run_command;
 
-std::vector<unsigned char> chunk_of(float gain, std::int32_t factor) {
-  std::vector<unsigned char> bytes(8);
-  std::uint32_t bits;
-  std::memcpy(&bits, &gain, 4);
-  for (int i = 0; i < 4; ++i) {
-    bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(bits >> (8 * i));
-    bytes[static_cast<std::size_t>(i) + 4] = static_cast<unsigned char>(static_cast<std::uint32_t>(factor) >> (8 * i));
-  }
-  return bytes;
-}
+using zhost::zaltrim_chunk;
 
 class LoadedModule : public ::testing::Test {
  protected:
@@ -86,13 +78,13 @@ TEST_F(LoadedModule, ParameterAndChunkThroughTheRecord) {
   plugin.set_parameter(0, 0.25f);
   EXPECT_EQ(plugin.get_parameter(0), 0.25f);
   EXPECT_EQ(plugin.parameter_display(0), "0.250000");
-  EXPECT_EQ(plugin.get_chunk(), chunk_of(0.25f, 2));
-  EXPECT_TRUE(plugin.set_chunk(chunk_of(2.0f, 32), true));
-  EXPECT_EQ(plugin.get_chunk(true), chunk_of(2.0f, 32));
+  EXPECT_EQ(plugin.get_chunk(), zaltrim_chunk(0.25f, 2));
+  EXPECT_TRUE(plugin.set_chunk(zaltrim_chunk(2.0f, 32), true));
+  EXPECT_EQ(plugin.get_chunk(true), zaltrim_chunk(2.0f, 32));
   EXPECT_FALSE(plugin.set_chunk(std::vector<unsigned char>(7, 0)));
-  EXPECT_FALSE(plugin.set_chunk(chunk_of(NAN, 4)));
-  EXPECT_FALSE(plugin.set_chunk(chunk_of(0.5f, 12)));
-  EXPECT_EQ(plugin.get_chunk(), chunk_of(2.0f, 32));
+  EXPECT_FALSE(plugin.set_chunk(zaltrim_chunk(NAN, 4)));
+  EXPECT_FALSE(plugin.set_chunk(zaltrim_chunk(0.5f, 12)));
+  EXPECT_EQ(plugin.get_chunk(), zaltrim_chunk(2.0f, 32));
   // No host is told of parameter changes the plug-in did not make itself.
   EXPECT_EQ(host.count(audioMasterAutomate), 0u);
 }
