@@ -114,6 +114,15 @@ TEST_F(ModuleEditor, AutomationWithTheEditorClosedQueuesNothing) {
   EXPECT_EQ(plugin.get_parameter(0), gain_of_position(-60)) << "a reopened panel starts from the current gain";
 }
 
+TEST_F(ModuleEditor, WindowThatDoesNotExistDoesNotTakeTheHostDown) {
+  plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x3fffff1));
+  idle();
+  plugin.dispatch(effEditClose);
+  ASSERT_TRUE(open());
+  idle();
+  EXPECT_EQ(window.children().size(), 1u);
+}
+
 TEST_F(ModuleEditor, ProcessingGoesOnWhileTheEditorIsOpen) {
   plugin.set_sample_rate(44100.0f);
   plugin.set_block_size(256);
