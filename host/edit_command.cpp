@@ -159,8 +159,7 @@ int edit_command(const std::vector<std::string>& args) {
   Module module(options.plugin);
   Host host;
   Plugin plugin(module, host);
-  if ((plugin.record()->flags & effFlagsHasEditor) == 0)
-    throw HostError("'" + options.plugin + "' has no editor");
+  if ((plugin.record()->flags & effFlagsHasEditor) == 0) throw HostError("'" + options.plugin + "' has no editor");
   start_effect(plugin, kSampleRate, kBlockSize, options.gain, options.factor);
 
   const auto [width, height] = editor_size(plugin);

@@ -50,8 +50,7 @@ bool X11Window::handle_events() {
   while (XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
-    if (event.type == ClientMessage && static_cast<unsigned long>(event.xclient.data.l[0]) == delete_atom)
-      open = false;
+    if (event.type == ClientMessage && static_cast<unsigned long>(event.xclient.data.l[0]) == delete_atom) open = false;
   }
   return open;
 }

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 
+// Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
 
 namespace platform {

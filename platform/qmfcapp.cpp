@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QLibraryInfo>
 
+// Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
 
 namespace {

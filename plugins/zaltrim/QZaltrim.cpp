@@ -67,9 +67,7 @@ QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
 
 QZaltrim::~QZaltrim() { delete about_box; }
 
-float QZaltrim::gain(int position) {
-  return static_cast<float>(std::pow(10.0, static_cast<double>(position) * 0.005));
-}
+float QZaltrim::gain(int position) { return static_cast<float>(std::pow(10.0, static_cast<double>(position) * 0.005)); }
 
 int QZaltrim::position(float gain) {
   const auto a = static_cast<float>(std::log(static_cast<double>(gain)));

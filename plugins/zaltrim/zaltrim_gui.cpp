@@ -61,8 +61,8 @@ void GUIZaltrim::store_rect(const QRect& geometry) {
 
 void GUIZaltrim::connect_effect() {
   gain_link = connect(effect, &ZaltrimEffect::update_gain, this, &GUIZaltrim::update_gain, Qt::QueuedConnection);
-  oversampling_link =
-      connect(effect, &ZaltrimEffect::update_oversampling, this, &GUIZaltrim::update_oversampling, Qt::QueuedConnection);
+  oversampling_link = connect(effect, &ZaltrimEffect::update_oversampling, this, &GUIZaltrim::update_oversampling,
+                              Qt::QueuedConnection);
 }
 
 void GUIZaltrim::disconnect_effect() {

@@ -77,8 +77,8 @@ TEST(EditCommand, ScreenshotShowsThePanelFillingTheHostWindow) {
 TEST(EditCommand, ClosingBeforeTheScreenshotIsAnError) {
   const std::string path = ::testing::TempDir() + "editor_never.png";
   std::remove(path.c_str());
-  const auto result = test_support::run_command(host() + " edit --screenshot " + path +
-                                                " --after-ms 500 --close-after-ms 100");
+  const auto result =
+      test_support::run_command(host() + " edit --screenshot " + path + " --after-ms 500 --close-after-ms 100");
   EXPECT_EQ(result.status, 1) << result.output;
   EXPECT_EQ(read_png(path).width, 0) << "no picture is written";
 }
