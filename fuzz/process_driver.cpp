@@ -12,7 +12,7 @@ namespace zfuzz {
 
 namespace {
 
-constexpr std::size_t kMaxBlocks = 64;
+constexpr std::size_t kMaxBlocks = 16;
 constexpr std::size_t kMaxFrames = 1024;
 constexpr std::int32_t kFactors[] = {2, 4, 8, 16, 32};
 // The host rates the bound of every output sample is claimed for; the dispatcher fuzzer drives

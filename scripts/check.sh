@@ -11,3 +11,12 @@ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZALTRIM_WERROR=ON 
 cmake --build build-check -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-check --output-on-failure -j"$jobs"
+
+# The fuzz targets for about a minute each (fuzz/run.sh, clang with ASan and UBSan).
+bash fuzz/run.sh 60
+
+# The thread test under ThreadSanitizer; only its own target is built in this tree.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZALTRIM_TSAN=ON -DZALTRIM_BENCHMARKS=OFF >/dev/null
+cmake --build build-tsan -j"$jobs" --target hardening_thread_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZALTRIM_THREAD_SECONDS=5 \
+  ctest --test-dir build-tsan -R '^hardening_thread_tests$' --output-on-failure
