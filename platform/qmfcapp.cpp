@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QLibraryInfo>
+#include <algorithm>
+#include <array>
 
 // Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
@@ -29,8 +31,13 @@ void create_application() {
   static char platform_name[] = "xcb";
   static char plugin_path_option[] = "-platformpluginpath";
   static QByteArray platforms_folder = (QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").toLocal8Bit();
-  static char* argv[] = {name, platform_option, platform_name, plugin_path_option, platforms_folder.data(), nullptr};
-  static int argc = 5;
+  // Qt takes out the options it read, so both are laid anew for every application made.
+  static char* argv[6];
+  static int argc;
+  argc = 5;
+  const std::array<char*, 6> options = {
+      name, platform_option, platform_name, plugin_path_option, platforms_folder.data(), nullptr};
+  std::copy(options.begin(), options.end(), argv);
 
   QCoreApplication::setLibraryPaths({});
   auto* application = new QApplication(argc, argv);

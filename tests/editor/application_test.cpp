@@ -1,0 +1,46 @@
+// The module's Qt application: made only when wanted, only with a display, always on xcb (even
+// where the environment asks for another platform), never beside an application that exists.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <string>
+
+#include "qmfcapp.h"
+
+namespace {
+
+TEST(ModuleApplication, MadeOnlyWithADisplayOnXcbAndAgainAfterRelease) {
+  const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  ASSERT_FALSE(display.empty()) << "this test needs an X server (run under xvfb-run)";
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  setenv("DISPLAY", ":919", 1);
+  EXPECT_FALSE(QMfcApp::pluginInstance());
+  EXPECT_EQ(QCoreApplication::instance(), nullptr);
+
+  setenv("DISPLAY", display.c_str(), 1);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(QMfcApp::pluginInstance()) << "round " << round;
+    EXPECT_TRUE(QMfcApp::ownsInstance());
+    EXPECT_EQ(QGuiApplication::platformName(), "xcb") << "round " << round;
+    QMfcApp::release();
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+    EXPECT_FALSE(QMfcApp::ownsInstance());
+  }
+}
+
+TEST(ModuleApplication, HostsOwnApplicationIsUsedAndLeftAlone) {
+  static int argc = 1;
+  static char name[] = "host";
+  static char* argv[] = {name, nullptr};
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication host(argc, argv);
+  EXPECT_TRUE(QMfcApp::pluginInstance());
+  EXPECT_EQ(QCoreApplication::instance(), &host);
+  EXPECT_FALSE(QMfcApp::ownsInstance());
+  QMfcApp::release();
+  EXPECT_EQ(QCoreApplication::instance(), &host);
+}
+
+}  // namespace
