@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "QZaltrim.h"
@@ -78,6 +79,35 @@ TEST(PanelMapping, IndexOfFactorEndsForEveryInteger) {
   EXPECT_EQ(QZaltrim::index(-1), 30);
   EXPECT_EQ(QZaltrim::index(INT_MIN), 30);
   EXPECT_EQ(QZaltrim::index(INT_MAX), 29);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The meta-objects: hosts' scripting bridges and old-style connections find these by name
+
+std::vector<std::string> own_methods(const QMetaObject& meta) {
+  std::vector<std::string> methods;
+  for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+    const QMetaMethod method = meta.method(i);
+    std::string entry = method.methodSignature().toStdString();
+    for (const QByteArray& name : method.parameterNames()) entry += " " + name.toStdString();
+    methods.push_back(entry);
+  }
+  return methods;
+}
+
+TEST(EditorMetaObjects, NamesAndOrder) {
+  EXPECT_STREQ(QZaltrim::staticMetaObject.className(), "QZaltrim");
+  EXPECT_STREQ(QZaltrim::staticMetaObject.superClass()->className(), "QWinWidget");
+  EXPECT_EQ(own_methods(QZaltrim::staticMetaObject),
+            (std::vector<std::string>{"update_gain(int) value", "update_gain(float) value",
+                                      "update_oversampling(int) value", "update_oversampling_log(int) value"}));
+  EXPECT_STREQ(GUIZaltrim::staticMetaObject.className(), "GUIZaltrim");
+  EXPECT_EQ(own_methods(GUIZaltrim::staticMetaObject),
+            (std::vector<std::string>{"update_gain(float) value", "update_oversampling(int) oversampling"}));
+  ZaltrimEffect effect(quiet_host);
+  auto* bridge = static_cast<GUIZaltrim*>(effect.getEditor());
+  EXPECT_EQ(bridge->qt_metacast("AEffEditor"), static_cast<AEffEditor*>(bridge));
+  EXPECT_EQ(bridge->getEffect(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
