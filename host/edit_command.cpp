@@ -148,11 +148,9 @@ bool run_editor(const Plugin& plugin, X11Window& window, const EditOptions& opti
 }  // namespace
 
 int edit_command(const std::vector<std::string>& args) {
-  for (const std::string& arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kEditUsage, stdout);
-      return 0;
-    }
+  if (wants_help(args)) {
+    std::fputs(kEditUsage, stdout);
+    return 0;
   }
   const EditOptions options = parse_edit(args);
 
