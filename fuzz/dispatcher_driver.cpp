@@ -301,12 +301,7 @@ class Sequence {
 }  // namespace
 
 std::string replay_dispatcher(const std::uint8_t* data, std::size_t size) {
-  AEffect* effect = open_effect();
-  if (!effect) return "the entry point made no effect";
-  ByteReader in(data, size);
-  std::string fault = Sequence(effect, in).run();
-  close_effect(effect);
-  return fault;
+  return replay_on_fresh_effect<Sequence>(data, size);
 }
 
 }  // namespace zfuzz

@@ -15,6 +15,18 @@ namespace zfuzz {
 AEffect* open_effect();
 void close_effect(AEffect* effect);
 
+// Runs one driver (constructed from the effect and the input, with run() giving the first fault,
+// or an empty text) over a fresh effect, which is closed afterwards.
+template <typename Driver>
+std::string replay_on_fresh_effect(const std::uint8_t* data, std::size_t size) {
+  AEffect* effect = open_effect();
+  if (!effect) return "the entry point made no effect";
+  ByteReader in(data, size);
+  std::string fault = Driver(effect, in).run();
+  close_effect(effect);
+  return fault;
+}
+
 VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                    float opt = 0.0f);
 

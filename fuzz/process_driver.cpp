@@ -95,12 +95,7 @@ class Stream {
 }  // namespace
 
 std::string replay_process(const std::uint8_t* data, std::size_t size) {
-  AEffect* effect = open_effect();
-  if (!effect) return "the entry point made no effect";
-  ByteReader in(data, size);
-  std::string fault = Stream(effect, in).run();
-  close_effect(effect);
-  return fault;
+  return replay_on_fresh_effect<Stream>(data, size);
 }
 
 }  // namespace zfuzz
