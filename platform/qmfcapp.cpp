@@ -1,10 +1,15 @@
 #include "qmfcapp.h"
 
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QByteArray>
 #include <QLibraryInfo>
+#include <QThread>
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstring>
 
 // Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
@@ -12,14 +17,62 @@
 namespace {
 
 bool module_created = false;
-void (*created_callback)() = nullptr;
+std::atomic<int> clients{0};
 
-bool display_available() {
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return false;
-  XCloseDisplay(display);
+QByteArray platform_plugins_folder() {
+  return (QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").toLocal8Bit();
+}
+
+// Qt ends the whole process when its platform plugin cannot be loaded; find out first.
+bool xcb_plugin_loads() {
+  void* plugin = dlopen((platform_plugins_folder() + "/libqxcb.so").constData(), RTLD_NOW | RTLD_LOCAL);
+  if (!plugin) return false;
+  dlclose(plugin);
   return true;
 }
+
+// Qt 6's xcb platform joins the default GLib context whenever GLib is there, and it has one switch
+// against that: this variable, read once while the application is made. It is set only for that
+// moment, on the thread making the application, and only when the host had not set it.
+class UnixEventDispatcherChoice {
+ public:
+  UnixEventDispatcherChoice() : was_set(qEnvironmentVariableIsSet(kName)) {
+    if (!was_set) qputenv(kName, "1");
+  }
+  ~UnixEventDispatcherChoice() {
+    if (!was_set) qunsetenv(kName);
+  }
+  UnixEventDispatcherChoice(const UnixEventDispatcherChoice&) = delete;
+  UnixEventDispatcherChoice& operator=(const UnixEventDispatcherChoice&) = delete;
+
+ private:
+  static constexpr const char* kName = "QT_NO_GLIB";
+  bool was_set;
+};
+
+// Qt calls its main thread the first thread that made a Qt object: in a host that creates the
+// effect on one thread and drives the editor from another, that is not the editor's thread, and
+// Qt warns when the application is made there. Everything of the module's Qt side lives on the
+// editor's thread, so the warning does not apply; every other message passes through.
+class MainThreadWarningFilter {
+ public:
+  MainThreadWarningFilter() { previous = qInstallMessageHandler(filter); }
+  ~MainThreadWarningFilter() { qInstallMessageHandler(previous); }
+  MainThreadWarningFilter(const MainThreadWarningFilter&) = delete;
+  MainThreadWarningFilter& operator=(const MainThreadWarningFilter&) = delete;
+
+ private:
+  static void filter(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.contains(QLatin1String("was not created in the main() thread"))) return;
+    if (previous) {
+      previous(type, context, message);
+    } else {
+      const QByteArray text = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+      std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+    }
+  }
+  static inline QtMessageHandler previous = nullptr;
+};
 
 void create_application() {
   // Qt keeps argc and argv for the application's lifetime. xcb, because on a Wayland session Qt
@@ -30,7 +83,7 @@ void create_application() {
   static char platform_option[] = "-platform";
   static char platform_name[] = "xcb";
   static char plugin_path_option[] = "-platformpluginpath";
-  static QByteArray platforms_folder = (QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").toLocal8Bit();
+  static QByteArray platforms_folder = platform_plugins_folder();
   // Qt takes out the options it read, so both are laid anew for every application made.
   static char* argv[6];
   static int argc;
@@ -40,35 +93,50 @@ void create_application() {
   std::copy(options.begin(), options.end(), argv);
 
   QCoreApplication::setLibraryPaths({});
+  const UnixEventDispatcherChoice dispatcher;
+  const MainThreadWarningFilter filter;
   auto* application = new QApplication(argc, argv);
   application->setQuitOnLastWindowClosed(false);
   module_created = true;
-  if (created_callback) created_callback();
 }
+
+// An X server that loses its last client resets and refuses connections for a moment; the
+// connection that proved the display is there stays open until Qt has its own.
+bool create_application_on_display() {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  const bool ready = xcb_plugin_loads();
+  if (ready) create_application();
+  XCloseDisplay(display);
+  return ready;
+}
+
+bool on_application_thread() { return QCoreApplication::instance()->thread() == QThread::currentThread(); }
 
 }  // namespace
 
 bool QMfcApp::pluginInstance() {
-  if (!QCoreApplication::instance()) {
-    if (!display_available()) return false;
-    create_application();
-  }
+  if (!QCoreApplication::instance() && !create_application_on_display()) return false;
   return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
-
-void QMfcApp::onCreated(void (*callback)()) { created_callback = callback; }
 
 bool QMfcApp::ownsInstance() { return module_created && QCoreApplication::instance(); }
 
 void QMfcApp::processEvents() {
-  if (!ownsInstance()) return;
+  if (!ownsInstance() || !on_application_thread()) return;
   QCoreApplication::processEvents();
   // Outside any event loop deferred deletions (a closed about box) would wait for one.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+void QMfcApp::addClient() { clients.fetch_add(1); }
+
+void QMfcApp::removeClient() {
+  if (clients.fetch_sub(1) == 1) release();
+}
+
 void QMfcApp::release() {
-  if (!ownsInstance()) return;
+  if (!ownsInstance() || !on_application_thread()) return;
   delete QCoreApplication::instance();
   module_created = false;
 }

@@ -1,23 +1,32 @@
 // QMfcApp: the Qt application the module's widgets need, living inside the host's own loop.
 //
 // Hosts load modules on scanning threads and in processes without a display, so nothing happens
-// at load: the application is made when the editor is first wanted, on the host's user-interface
-// thread, and only when there is none yet and an X display can be opened (Qt aborts the whole
-// process otherwise). A Qt 6 host's own application is used as it is.
+// at load: the application is made when the editor is first wanted, on the thread that sends the
+// editor's requests, and only when there is none yet and an X display can be opened (Qt aborts
+// the whole process otherwise). A Qt 6 host's own application is used as it is.
+//
+// The application the module makes runs its events only when the host sends the editor its idle
+// calls, on that same thread. It never joins a GLib loop of the host's: a GTK host may send the
+// editor's requests from a thread other than the one that runs its GLib loop, and Qt's events
+// dispatched from that loop would then run on the wrong thread.
 #pragma once
 
 class QMfcApp {
  public:
   // Provides an application that can show widgets: the host's, or one made now; false without a
-  // display.
+  // display, or when Qt cannot start on it.
   static bool pluginInstance();
-  // Called right after the module made its application (the module registers its unload hook).
-  static void onCreated(void (*callback)());
   // True while the application in use is the one the module made.
   static bool ownsInstance();
-  // Runs pending events and timers of the module's own application. A Qt host's loop, or a glib
-  // loop, runs them by itself; nesting a second loop inside it would re-enter the host.
+  // Runs pending events and timers of the module's own application. A Qt host's loop runs them
+  // by itself; nesting a second loop inside it would re-enter the host.
   static void processEvents();
-  // Deletes the module's own application, at the module's unload.
+  // Every open editor of the module counts as a client. When the last one closes, on the thread
+  // that drives the editors, the module's own application goes: everything Qt made for it (its
+  // timers, its caches) is undone on its own thread, and nothing of it is left for the process's
+  // exit, when Qt's own globals are already partly gone.
+  static void addClient();
+  static void removeClient();
+  // Deletes the module's own application now, from its own thread.
   static void release();
 };

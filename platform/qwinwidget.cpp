@@ -4,13 +4,7 @@
 #include <QWindow>
 
 QWinWidget::QWinWidget(WId nativeParent, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {
-  if (!nativeParent) return;
-  foreign_parent = QWindow::fromWinId(nativeParent);
-  if (!foreign_parent) return;
-  // Parenting the QWindow (rather than reparenting the X window behind Qt's back) keeps Qt's
-  // idea of global coordinates right, so pop-ups and the combo list open where they belong.
-  winId();
-  windowHandle()->setParent(foreign_parent);
+  if (nativeParent) foreign_parent = QWindow::fromWinId(nativeParent);
 }
 
 QWinWidget::~QWinWidget() {
@@ -24,3 +18,22 @@ QWinWidget::~QWinWidget() {
 }
 
 WId QWinWidget::nativeParentWindow() const { return foreign_parent ? foreign_parent->winId() : 0; }
+
+void QWinWidget::setVisible(bool visible) {
+  if (visible && foreign_parent && !embedded) embed();
+  QWidget::setVisible(visible);
+}
+
+void QWinWidget::embed() {
+  // A pop-up (a combo box's list) takes its window's transient parent from this widget's window
+  // when its own window is made. Made while ours is still top-level, it gets a valid one; made
+  // once ours is inside the host's, Qt refuses the child window with a warning on the host's
+  // output. So the pop-ups' windows are made first.
+  winId();
+  for (QWidget* child : findChildren<QWidget*>())
+    if (child->isWindow()) child->winId();
+  // Parenting the QWindow (rather than reparenting the X window behind Qt's back) keeps Qt's
+  // idea of global coordinates right, so pop-ups and the combo list open where they belong.
+  windowHandle()->setParent(foreign_parent);
+  embedded = true;
+}

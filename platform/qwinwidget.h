@@ -16,7 +16,13 @@ class QWinWidget : public QWidget {
   // The host window the widget is embedded in, or 0.
   WId nativeParentWindow() const;
 
+  // Moves into the host window when first shown, once the subclass has made its children.
+  void setVisible(bool visible) override;
+
  private:
+  void embed();
+
   // Qt's stand-in for the host's window. Our own window is its child, so it must go after ours.
   QWindow* foreign_parent = nullptr;
+  bool embedded = false;
 };

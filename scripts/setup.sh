@@ -10,8 +10,8 @@ packages=(
   libx11-dev libsndfile1-dev libpng-dev libfftw3-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick x11-utils librsvg2-bin
-  qt6-gtk-platformtheme libgtk2.0-0
+  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils librsvg2-bin libxtst-dev
+  qt6-gtk-platformtheme libgtk2.0-dev
   zam-plugins
 )
 

@@ -1,5 +1,6 @@
 #include "QZaltrim.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -47,6 +48,9 @@ QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
   auto* oversampling_label = new QLabel("Oversampling", this);
   combo = new QComboBox(this);
   combo->addItems({"2", "4", "8", "16", "32"});
+  // The list's pop-up is made now, so that its window exists before the panel moves into the
+  // host's window (see QWinWidget::embed).
+  combo->view();
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(gain_label, 0, 0);

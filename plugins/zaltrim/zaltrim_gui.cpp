@@ -1,23 +1,42 @@
 #include "zaltrim_gui.h"
 
-#include <QCoreApplication>
+#include <QTimer>
+#include <cmath>
 
 #include "QZaltrim.h"
 #include "host_window.h"
 #include "qmfcapp.h"
 #include "zaltrim_effect.h"
 
-GUIZaltrim::GUIZaltrim(ZaltrimEffect* effect) : QObject(nullptr), AEffEditor(nullptr), effect(effect) {}
+namespace {
+
+// How often a panel in a host's Qt loop looks for new values; hosts without one deliver in their
+// idle calls, which come about as often.
+constexpr int kDeliveryIntervalMs = 30;
+
+VstInt16 device_pixels(int logical, qreal ratio) { return static_cast<VstInt16>(std::lround(logical * ratio)); }
+
+}  // namespace
+
+GUIZaltrim::GUIZaltrim(ZaltrimEffect* effect) : QObject(nullptr), AEffEditor(nullptr), effect(effect) {
+  // Direct: the slots only store atomics, on whatever thread the effect emitted from.
+  connect(effect, &ZaltrimEffect::update_gain, this, &GUIZaltrim::note_gain, Qt::DirectConnection);
+  connect(effect, &ZaltrimEffect::update_oversampling, this, &GUIZaltrim::note_oversampling, Qt::DirectConnection);
+}
 
 GUIZaltrim::~GUIZaltrim() { close(); }
 
 bool GUIZaltrim::getRect(ERect** out) {
   // Hosts size their window from this before they open the editor, so an unopened editor
   // reports the size its panel will have, measured on a panel that touches no effect.
-  if (rect.right == 0 && rect.bottom == 0 && QMfcApp::pluginInstance()) {
+  if (rect.right == 0 && rect.bottom == 0) {
+    if (!QMfcApp::pluginInstance()) {
+      *out = nullptr;
+      return false;
+    }
     QZaltrim probe(nullptr, 0);
     probe.adjustSize();
-    store_rect(probe.geometry());
+    store_rect(probe);
   }
   *out = &rect;
   return true;
@@ -25,49 +44,64 @@ bool GUIZaltrim::getRect(ERect** out) {
 
 bool GUIZaltrim::open(void* window) {
   if (!window || !QMfcApp::pluginInstance()) return false;
-  close();  // a second open replaces the first panel
+  if (systemWindow) {
+    delete panel;  // a second open replaces the first panel
+  } else {
+    QMfcApp::addClient();
+  }
   systemWindow = window;
-  // Before the panel exists: its first write into the effect must come back to it to settle.
-  connect_effect();
+  pending.store(0);  // the new panel starts from the effect's state itself
 
   const auto host_window = reinterpret_cast<WId>(window);
   panel = new QZaltrim(effect, host_window);
   panel->move(0, 0);
   panel->adjustSize();
-  store_rect(panel->geometry());
-  panel->setMinimumSize(rect.right, rect.bottom);
+  store_rect(*panel);
+  panel->setMinimumSize(panel->size());
   panel->show();
-  platform::fit_client_area(host_window, panel->size());
+  platform::fit_client_area(host_window, QSize(rect.right, rect.bottom));
 
   connect(this, &GUIZaltrim::update_gain, panel, qOverload<float>(&QZaltrim::update_gain));
   connect(this, &GUIZaltrim::update_oversampling, panel, &QZaltrim::update_oversampling);
+  auto* delivery = new QTimer(panel);
+  connect(delivery, &QTimer::timeout, this, &GUIZaltrim::deliver);
+  delivery->start(kDeliveryIntervalMs);
   return true;
 }
 
 void GUIZaltrim::close() {
-  disconnect_effect();
-  delete panel;  // ends the panel's connections too
+  if (!systemWindow) return;
+  delete panel;  // ends the panel's connections and its delivery timer too
   systemWindow = nullptr;
+  QMfcApp::removeClient();
 }
 
-void GUIZaltrim::idle() { QMfcApp::processEvents(); }
+void GUIZaltrim::idle() {
+  if (panel) deliver();
+  QMfcApp::processEvents();
+}
 
-void GUIZaltrim::store_rect(const QRect& geometry) {
+void GUIZaltrim::store_rect(const QWidget& widget) {
+  const QRect geometry = widget.geometry();
+  const qreal ratio = widget.devicePixelRatioF();
   rect.top = 0;
   rect.left = 0;
-  rect.bottom = static_cast<VstInt16>(geometry.bottom() - geometry.top() + 1);
-  rect.right = static_cast<VstInt16>(geometry.right() - geometry.left() + 1);
+  rect.bottom = device_pixels(geometry.bottom() - geometry.top() + 1, ratio);
+  rect.right = device_pixels(geometry.right() - geometry.left() + 1, ratio);
 }
 
-void GUIZaltrim::connect_effect() {
-  gain_link = connect(effect, &ZaltrimEffect::update_gain, this, &GUIZaltrim::update_gain, Qt::QueuedConnection);
-  oversampling_link = connect(effect, &ZaltrimEffect::update_oversampling, this, &GUIZaltrim::update_oversampling,
-                              Qt::QueuedConnection);
+void GUIZaltrim::note_gain(float value) {
+  latest_gain.store(value);
+  pending.fetch_or(kGain);
 }
 
-void GUIZaltrim::disconnect_effect() {
-  disconnect(gain_link);
-  disconnect(oversampling_link);
-  // What is still queued belongs to the panel being closed; a new one starts from the effect.
-  if (QCoreApplication::instance()) QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+void GUIZaltrim::note_oversampling(int value) {
+  latest_oversampling.store(value);
+  pending.fetch_or(kOversampling);
+}
+
+void GUIZaltrim::deliver() {
+  const unsigned changed = pending.exchange(0);
+  if (changed & kGain) emit update_gain(latest_gain.load());
+  if (changed & kOversampling) emit update_oversampling(latest_oversampling.load());
 }

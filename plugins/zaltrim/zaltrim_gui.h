@@ -1,18 +1,20 @@
 // GUIZaltrim: the bridge between the host's editor opcodes and the Qt panel.
 //
-// The host opens the editor with its window; the bridge builds the panel inside it, fits the
-// window to the panel, and relays the effect's value changes to the panel through queued
-// connections, so that the panel is only touched on the user-interface thread. The relay exists
-// only while the editor is open: with no loop to drain them, queued notifications would pile up
-// for as long as a host automates the gain with the editor closed.
+// The host opens the editor with its window; the bridge builds the panel inside it and fits the
+// window to the panel. The effect's value changes come from any host thread, at any rate (a host
+// may automate the gain once per sample). The bridge keeps only the latest gain and factor, in
+// atomics written on the emitting thread, and hands them to the panel on the editor's thread at
+// the editor's next idle call or timer tick: the panel needs the latest value, not every one, and
+// nothing queues up however fast the host writes or however seldom it lets the editor run.
 #pragma once
 
-#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 
 #include "aeff_editor.h"
 
+class QWidget;
 class QZaltrim;
 class ZaltrimEffect;
 
@@ -24,10 +26,11 @@ class GUIZaltrim : public QObject, public AEffEditor {
   // Closes an open panel: nothing of the module's may outlive the effect.
   ~GUIZaltrim() override;
 
+  // False when no editor can be shown here (no display): a host must not make a window for it.
   bool getRect(ERect** rect) override;
   bool open(void* window) override;
   void close() override;
-  // A plain Xlib host runs no Qt loop: its idle calls run the module's events.
+  // A host without a Qt loop runs the editor's events in its idle calls.
   void idle() override;
 
  signals:
@@ -35,14 +38,21 @@ class GUIZaltrim : public QObject, public AEffEditor {
   void update_oversampling(int oversampling);
 
  private:
-  void store_rect(const QRect& geometry);
-  void connect_effect();
-  void disconnect_effect();
+  enum Pending : unsigned { kGain = 1, kOversampling = 2 };
+
+  // The panel's size in the host window's pixels, which differ from Qt's at a scale above 1.
+  void store_rect(const QWidget& widget);
+  // Any thread: keeps the value for the next delivery.
+  void note_gain(float value);
+  void note_oversampling(int value);
+  // The editor's thread: passes on what changed since the last delivery.
+  void deliver();
 
   QPointer<QZaltrim> panel;
   // The bridge's own typed pointer; the base's untyped one stays null.
   ZaltrimEffect* effect;
   ERect rect{0, 0, 0, 0};
-  QMetaObject::Connection gain_link;
-  QMetaObject::Connection oversampling_link;
+  std::atomic<float> latest_gain{1.0f};
+  std::atomic<int> latest_oversampling{2};
+  std::atomic<unsigned> pending{0};
 };

@@ -1,0 +1,359 @@
+#include "editor_scenario.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "x11_support.h"
+
+namespace host_model {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The scenario's own connection to the X server, as the user's mouse and eyes: XTest input in
+// root coordinates and pictures of what the server shows.
+class Screen {
+ public:
+  Screen() : display(XOpenDisplay(nullptr)) {}
+  ~Screen() {
+    if (display) XCloseDisplay(display);
+  }
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  bool ok() const { return display != nullptr; }
+
+  // Where a point of `window` lies on the screen.
+  void to_root(unsigned long window, int x, int y, int& root_x, int& root_y) const {
+    ::Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &root_x, &root_y, &child);
+  }
+
+  void move(unsigned long window, int x, int y) const {
+    int root_x, root_y;
+    to_root(window, x, y, root_x, root_y);
+    XTestFakeMotionEvent(display, DefaultScreen(display), root_x, root_y, 0);
+    XFlush(display);
+  }
+  void button(bool down) const {
+    XTestFakeButtonEvent(display, 1, down ? True : False, 0);
+    XFlush(display);
+  }
+  void key(KeySym symbol) const {
+    const KeyCode code = XKeysymToKeycode(display, symbol);
+    XTestFakeKeyEvent(display, code, True, 0);
+    XTestFakeKeyEvent(display, code, False, 0);
+    XFlush(display);
+  }
+
+  // The pixels of a rectangle of `window`, as shown (children included).
+  std::vector<Rgb> capture(unsigned long window, int x, int y, int width, int height) const {
+    std::vector<Rgb> pixels;
+    XSync(display, False);
+    XImage* image = XGetImage(display, window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    for (int row = 0; row < height; ++row)
+      for (int column = 0; column < width; ++column) {
+        const unsigned long pixel = XGetPixel(image, column, row);
+        pixels.push_back({static_cast<int>((pixel >> 16) & 0xff), static_cast<int>((pixel >> 8) & 0xff),
+                          static_cast<int>(pixel & 0xff)});
+      }
+    XDestroyImage(image);
+    return pixels;
+  }
+
+  // Top-level windows that are on screen.
+  int viewable_top_levels() const {
+    XSync(display, False);
+    ::Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    int viewable = 0;
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable) ++viewable;
+    }
+    if (children) XFree(children);
+    return viewable;
+  }
+
+ private:
+  Display* display;
+};
+
+struct Size {
+  int width = 0, height = 0;
+};
+
+Size editor_size(const zhost::Plugin& plugin) {
+  ERect* rect = nullptr;
+  if (plugin.dispatch(effEditGetRect, 0, 0, &rect) != 1 || !rect) return {};
+  return {rect->right - rect->left, rect->bottom - rect->top};
+}
+
+bool open_editor(const zhost::Plugin& plugin, unsigned long window) {
+  return plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) == 1;
+}
+
+std::vector<float> sine_block(const zhost::Plugin& plugin) {
+  std::vector<float> input(512), output(512);
+  for (std::size_t i = 0; i < input.size(); ++i) input[i] = 0.25f * static_cast<float>(std::sin(0.05 * i));
+  plugin.process(input.data(), output.data(), static_cast<VstInt32>(input.size()));
+  return output;
+}
+
+bool near_grey(Rgb pixel, int level, int tolerance) {
+  return std::abs(pixel.r - level) <= tolerance && std::abs(pixel.g - level) <= tolerance &&
+         std::abs(pixel.b - level) <= tolerance;
+}
+
+int differing_pixels(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
+  int count = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i].r != b[i].r || a[i].g != b[i].g || a[i].b != b[i].b) ++count;
+  return count;
+}
+
+std::int32_t chunk_factor(const zhost::Plugin& plugin) {
+  const std::vector<unsigned char> chunk = plugin.get_chunk();
+  std::int32_t factor = 0;
+  if (chunk.size() >= 8) std::memcpy(&factor, chunk.data() + 4, 4);
+  return factor;
+}
+
+std::string format(const char* pattern, double value) {
+  char text[96];
+  std::snprintf(text, sizeof(text), pattern, value);
+  return text;
+}
+
+// Points of the panel as fractions of its size, so that they hold at any scale.
+struct Point {
+  double x, y;
+};
+constexpr Point kDialTop{0.745, 0.17};
+constexpr Point kDialRight{0.90, 0.34};
+constexpr Point kFactorList{0.745, 0.83};
+constexpr Point kBackground{0.08, 0.62};
+
+class Editor {
+ public:
+  Editor(const zhost::Plugin& plugin, HostModel& model, const Screen& screen, Size size, unsigned long window)
+      : plugin(plugin), model(model), screen(screen), size(size), window(window) {}
+
+  void move_to(Point point) const {
+    screen.move(window, static_cast<int>(point.x * size.width), static_cast<int>(point.y * size.height));
+  }
+  void click(Point point) const {
+    move_to(point);
+    model.pump(60);
+    screen.button(true);
+    model.pump(60);
+    screen.button(false);
+  }
+  void drag(Point from, Point to) const {
+    move_to(from);
+    model.pump(60);
+    screen.button(true);
+    for (int step = 1; step <= 8; ++step) {
+      const double t = step / 8.0;
+      move_to({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
+      model.pump(40);
+    }
+    screen.button(false);
+  }
+  std::vector<Rgb> picture() const { return screen.capture(window, 0, 0, size.width, size.height); }
+  std::vector<Rgb> dial_picture() const {
+    const int x = static_cast<int>(0.56 * size.width), y = static_cast<int>(0.06 * size.height);
+    return screen.capture(window, x, y, static_cast<int>(0.38 * size.width), static_cast<int>(0.64 * size.height));
+  }
+
+ private:
+  const zhost::Plugin& plugin;
+  HostModel& model;
+  const Screen& screen;
+  Size size;
+  unsigned long window;
+};
+
+void check_drawing(Results& results, const Editor& editor, Size size) {
+  const std::vector<Rgb> pixels = editor.picture();
+  const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * size.width + x)]; };
+  const bool drawn = pixels.size() == static_cast<std::size_t>(size.width * size.height) &&
+                     near_grey(at(size.width / 2, 0), 180, 12) &&
+                     near_grey(at(size.width / 2, size.height - 1), 180, 12) &&
+                     near_grey(at(size.width / 2, size.height / 2), 88, 20);
+  results.check(drawn, "the panel draws, border to border, in the host's window");
+}
+
+void check_dial_drag(Results& results, const zhost::Plugin& plugin, HostModel& model, const Editor& editor) {
+  const float gain_before = plugin.get_parameter(0);
+  const std::vector<float> sound_before = sine_block(plugin);
+  editor.drag(kDialTop, kDialRight);
+  model.pump(300);
+  const float gain_after = plugin.get_parameter(0);
+  results.check(gain_after != gain_before, "a drag on the dial changes the gain",
+                format("parameter %g", gain_before) + format(" -> %g", gain_after));
+  results.check(sine_block(plugin) != sound_before, "... and the sound");
+}
+
+void check_factor(Results& results, const zhost::Plugin& plugin, HostModel& model, const Screen& screen,
+                  const Editor& editor) {
+  editor.click(kFactorList);
+  model.pump(400);
+  screen.key(XK_End);
+  model.pump(100);
+  screen.key(XK_Return);
+  model.pump(400);
+  const std::int32_t factor = chunk_factor(plugin);
+  results.check(factor == 32, "picking 32 in the factor list rebuilds the chain for 32",
+                format("state says %g", factor));
+}
+
+void check_automation(Results& results, const zhost::Plugin& plugin, HostModel& model, const Editor& editor) {
+  const std::vector<Rgb> before = editor.dial_picture();
+  std::thread([&plugin] { plugin.set_parameter(0, 0.9f); }).join();
+  model.pump(400);
+  const int changed = differing_pixels(before, editor.dial_picture());
+  results.check(changed > 20, "host automation from another thread moves the dial",
+                format("%g pixels of the dial changed", changed));
+}
+
+void check_main_loop_idles(Results& results, HostModel& model) {
+  const pid_t main = model.main_thread();
+  const double cpu_before = thread_cpu_seconds(main);
+  const auto start = Clock::now();
+  model.pump(3000);
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+  const double share = (thread_cpu_seconds(main) - cpu_before) / elapsed;
+  results.check(share < 0.10, "the host's main thread stays under 10 % of a core with the editor open",
+                format("%.1f %% of a core", 100.0 * share));
+}
+
+// A host automating the gain as fast as it can, with the editor open: the editor needs only the
+// latest value, so nothing may pile up, and the host's idle calls stay short.
+void check_fast_automation(Results& results, const zhost::Plugin& plugin, HostModel& model) {
+  std::atomic<bool> stop{false};
+  std::atomic<long> calls{0};
+  model.pump(200);
+  const std::size_t heap_before = editor_test::live_heap_bytes();
+  std::thread automation([&] {
+    for (long i = 0; !stop.load(std::memory_order_relaxed); ++i) {
+      plugin.set_parameter(0, i % 2 ? 0.3f : 0.7f);
+      calls.fetch_add(1, std::memory_order_relaxed);
+    }
+  });
+  double longest = 0.0;
+  for (int slice = 0; slice < 30; ++slice) {
+    const auto start = Clock::now();
+    model.pump(100);
+    longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  stop = true;
+  automation.join();
+  const double growth = static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
+  std::printf("  (%ld parameter changes in 3 s)\n", calls.load());
+  results.check(growth < 1024 * 1024, "fast host automation with the editor open does not grow the host",
+                format("%.0f bytes", growth));
+  results.check(longest < 350.0, "... and the host's loop keeps its pace",
+                format("longest 100 ms slice took %.0f ms", longest));
+}
+
+void check_open_close_cycles(Results& results, const zhost::Plugin& plugin, HostModel& model, unsigned long window) {
+  const auto cycle = [&] {
+    open_editor(plugin, window);
+    model.pump(30);
+    plugin.dispatch(effEditClose);
+  };
+  for (int i = 0; i < 5; ++i) cycle();
+  model.pump(100);
+  const std::size_t heap_before = editor_test::live_heap_bytes();
+  for (int i = 0; i < 45; ++i) cycle();
+  model.pump(100);
+  const double growth = static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
+  results.check(growth < 512 * 1024, "50 open/close cycles do not grow memory", format("%.0f bytes", growth));
+}
+
+void check_about_box(Results& results, HostModel& model, const Screen& screen, const Editor& editor) {
+  const int before = screen.viewable_top_levels();
+  editor.click(kBackground);
+  model.pump(600);
+  results.check(screen.viewable_top_levels() == before + 1, "a click on the panel's background shows the about box");
+}
+
+}  // namespace
+
+void Results::check(bool ok, const std::string& what, const std::string& detail) {
+  ++(ok ? passed : failed);
+  std::printf("%s: %s%s%s\n", ok ? "ok" : "FAILED", what.c_str(), detail.empty() ? "" : " - ", detail.c_str());
+  std::fflush(stdout);
+}
+
+pid_t current_thread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+double thread_cpu_seconds(pid_t thread) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The name in parentheses may hold spaces; the fields after it are fixed: utime and stime are
+  // the 12th and 13th after the state.
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0.0;
+  for (int i = 1; i <= 13 && fields >> field; ++i)
+    if (i >= 12) ticks += std::stod(field);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+Results play_editor_scenario(const zhost::Plugin& plugin, HostModel& model) {
+  Results results;
+  const Screen screen;
+  const Size size = editor_size(plugin);
+  results.check(size.width > 0 && size.height > 0, "the editor reports its size before it opens",
+                format("%g", size.width) + format(" x %g", size.height));
+  const unsigned long window = size.width > 0 ? model.make_window(size.width, size.height) : 0;
+  if (!screen.ok() || window == 0 || !open_editor(plugin, window)) {
+    results.check(false, "the editor opens in the host's window");
+    return results;
+  }
+  const Editor editor(plugin, model, screen, size, window);
+  model.pump(600);
+  check_drawing(results, editor, size);
+  check_dial_drag(results, plugin, model, editor);
+  check_factor(results, plugin, model, screen, editor);
+  check_automation(results, plugin, model, editor);
+  check_main_loop_idles(results, model);
+  check_fast_automation(results, plugin, model);
+  plugin.dispatch(effEditClose);
+  check_open_close_cycles(results, plugin, model, window);
+
+  // Last, the about box: the editor is closed while it is up, and the host then exits.
+  open_editor(plugin, window);
+  model.pump(300);
+  check_about_box(results, model, screen, editor);
+  plugin.dispatch(effEditClose);
+  model.pump(100);
+  model.destroy_window(window);
+  return results;
+}
+
+}  // namespace host_model

@@ -1,0 +1,49 @@
+// What a user does with the editor, played the same way in hosts of each threading model that
+// Linux hosts use: a plain Xlib host that runs everything on one thread, a GTK 2 host whose GLib
+// loop runs on the main thread while a thread of its own drives the editor, and a Qt 6 host with
+// its own application and loop.
+//
+// The scenario runs on the host's editor thread and drives the built module through its
+// dispatcher, with real X input (XTest) on a host window of the host's own. Each check prints one
+// line; the host's exit status tells whether all passed and everything closed cleanly.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+#include "vst_host.h"
+
+namespace host_model {
+
+// How a host of one threading model lets time pass and makes its editor window.
+class HostModel {
+ public:
+  virtual ~HostModel() = default;
+  // Lets `milliseconds` pass the way this host does: its loop runs and, where it does, it sends
+  // the editor its idle calls.
+  virtual void pump(int milliseconds) = 0;
+  // A window of the host's own for the editor to live in, `width` x `height` pixels; 0 on failure.
+  virtual unsigned long make_window(int width, int height) = 0;
+  virtual void destroy_window(unsigned long window) = 0;
+  // The host's main thread, whose loop must keep running.
+  virtual pid_t main_thread() const = 0;
+};
+
+struct Results {
+  int passed = 0;
+  int failed = 0;
+  void check(bool ok, const std::string& what, const std::string& detail = {});
+};
+
+// Plays the whole scenario on `plugin` (an effect already opened and resumed) from the calling
+// thread, which is the host's editor thread.
+Results play_editor_scenario(const zhost::Plugin& plugin, HostModel& model);
+
+// The calling thread's id, as /proc names it.
+pid_t current_thread();
+// CPU seconds a thread of this process has used so far.
+double thread_cpu_seconds(pid_t thread);
+
+}  // namespace host_model
