@@ -1,0 +1,12 @@
+-- ardour7-lua ardour-session.lua DIR NAME: a session with one mono track holding Zaltrim.
+AudioEngine:set_backend("None (Dummy)", "", "")
+local session = create_session(arg[1], arg[2], 48000)
+assert(session, "the session was not created")
+local track = session:new_audio_track(1, 2, nil, 1, "Audio", ARDOUR.PresentationInfo.max_order,
+                                      ARDOUR.TrackMode.Normal, true):front()
+local plugin = ARDOUR.LuaAPI.new_plugin(session, "Zaltrim", ARDOUR.PluginType.LXVST, "")
+assert(not plugin:isnil(), "Zaltrim is not among the scanned LXVST plug-ins")
+assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "the plug-in was not inserted")
+session:save_state("", false, false, false, false, false)
+print("session made: " .. arg[1] .. "/" .. arg[2] .. ".ardour")
+close_session()
