@@ -1,6 +1,9 @@
 // Decodes a byte string into the calls a host makes on one effect and checks what the effect
 // hands back: texts end within the host's buffer, chunks are readable and describe a valid
-// state, parameter reads return what was set, and every processed block is sound.
+// state, parameter reads stay in [0, 1] and match what was set, applying the value read back
+// changes nothing, and every processed block is sound.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -89,17 +92,30 @@ class Sequence {
   std::string set_parameter() {
     const VstInt32 index = any_int(in);
     const float value = any_float(in);
+    const float before = effect->getParameter(effect, 0);
     effect->setParameter(effect, index, value);
-    if (index == 0) expected_gain = value;
+    if (index != 0 || std::isnan(value)) return {};
+    const float normalized = std::clamp(value, 0.0f, 1.0f);
+    // The value the gain in force already reads as leaves that gain as it is.
+    if (normalized == before) return {};
+    gain_from_parameter = true;
+    expected_parameter = normalized;
     return {};
   }
 
   std::string get_parameter() {
     const VstInt32 index = any_int(in);
     const float value = effect->getParameter(effect, index);
-    if (index == 0 && bits_of(value) != bits_of(expected_gain))
-      return "getParameter(0) gives " + std::to_string(value) + ", not the gain last set";
-    if (index != 0 && value != 0.0f) return "getParameter(" + std::to_string(index) + ") is not 0";
+    if (index != 0) return value == 0.0f ? std::string() : "getParameter(" + std::to_string(index) + ") is not 0";
+    if (!(value >= 0.0f && value <= 1.0f)) return "getParameter(0) gives " + std::to_string(value) + ", outside [0, 1]";
+    // gain -> float value -> gain moves the value by a few parts in 1e8 at most.
+    if (gain_from_parameter && std::fabs(value - expected_parameter) > 1e-7f)
+      return "getParameter(0) gives " + std::to_string(value) + " after " + std::to_string(expected_parameter) +
+             " was set";
+    // What a host does on reload: the value it read, applied again, must leave the state as saved.
+    const std::vector<unsigned char> saved = chunk_of(effect);
+    effect->setParameter(effect, 0, value);
+    if (chunk_of(effect) != saved) return "applying the value getParameter(0) gave changed the state";
     return {};
   }
 
@@ -215,7 +231,14 @@ class Sequence {
     std::memcpy(&gain, data, 4);
     std::memcpy(&factor, static_cast<unsigned char*>(data) + 4, 4);
     if (!is_valid_factor(factor)) return "the chunk holds the factor " + std::to_string(factor);
-    if (bits_of(gain) != bits_of(expected_gain)) return "the chunk's gain is not the gain last set";
+    if (!gain_from_parameter) {
+      if (bits_of(gain) != bits_of(expected_gain)) return "the chunk's gain is not the gain last restored";
+      return {};
+    }
+    const double db = 20.0 * std::log10(static_cast<double>(gain));
+    if (!(std::fabs(db - (-40.0 + 80.0 * static_cast<double>(expected_parameter))) <= 1e-4))
+      return "the chunk's gain " + std::to_string(gain) + " is not the gain of the value " +
+             std::to_string(expected_parameter);
     return {};
   }
 
@@ -236,6 +259,7 @@ class Sequence {
     if (result != 8 || count < 8)
       return "effSetChunk of " + std::to_string(count) + " bytes answered " + std::to_string(result);
     std::memcpy(&expected_gain, payload.data(), 4);
+    gain_from_parameter = false;
     return {};
   }
 
@@ -294,7 +318,11 @@ class Sequence {
 
   AEffect* effect;
   ByteReader& in;
+  // The gain last restored from a chunk, exactly; or, once a parameter value moved it since, that
+  // value (clamped to [0, 1]).
   float expected_gain = 1.0f;
+  bool gain_from_parameter = false;
+  float expected_parameter = 0.5f;
   bool closing = false;
 };
 

@@ -45,7 +45,11 @@ const char* const kAnalyzeUsage =
     "  --gain-db D       input gain in dB, -40 to +40\n"
     "  --sample-rate R   host sample rate in Hz, 22050 to 384000 (default 44100)\n"
     "  --out FILE.png    the report (default report.png)\n"
-    "  --csv FILE        also write the figures as CSV\n";
+    "  --csv FILE        also write the figures as CSV\n"
+    "\n"
+    "The gain reaches the module in its state chunk, as the linear factor, and as its Gain\n"
+    "parameter, whose host value is (D + 40) / 80 for D dB, that is (log10 G + 2) / 4 for a linear\n"
+    "G: 0 is -40 dB, 0.5 unity, 1 +40 dB.\n";
 
 struct AnalyzeOptions {
   std::string plugin;

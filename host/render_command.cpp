@@ -34,7 +34,12 @@ const char* const kRenderUsage =
     "  --double                  process in 64-bit floating point\n"
     "  --block N                 frames per block, 1 to 65536 (default 512)\n"
     "  --no-delay-compensation   keep the plug-in's latency in the output\n"
-    "  --quiet                   print nothing but errors\n";
+    "  --quiet                   print nothing but errors\n"
+    "\n"
+    "The gain reaches each instance in its state chunk, as the linear factor, and as its Gain\n"
+    "parameter, whose host value is (D + 40) / 80 for D dB, that is (log10 G + 2) / 4 for a linear\n"
+    "G: 0 is -40 dB, 0.5 unity, 1 +40 dB. A gain outside -40..+40 dB reads as 0 or 1 there and is\n"
+    "kept as the chunk gave it.\n";
 
 struct RenderOptions {
   std::string input;

@@ -17,6 +17,6 @@ bash fuzz/run.sh 60
 
 # The thread test under ThreadSanitizer; only its own target is built in this tree.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZALTRIM_TSAN=ON -DZALTRIM_BENCHMARKS=OFF >/dev/null
-cmake --build build-tsan -j"$jobs" --target hardening_thread_tests
+cmake --build build-tsan -j"$jobs" --target hardening_thread_tests hardening_chunk_thread_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZALTRIM_THREAD_SECONDS=5 \
-  ctest --test-dir build-tsan -R '^hardening_thread_tests$' --output-on-failure
+  ctest --test-dir build-tsan -R '^hardening_(chunk_)?thread_tests$' --output-on-failure

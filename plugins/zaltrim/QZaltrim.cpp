@@ -66,7 +66,7 @@ QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
   if (!effect) return;
   // The list shows the factor in force rather than "2" until the effect next changes it.
   update_oversampling(effect->get_oversampling());
-  update_gain(effect->getParameter(0));
+  update_gain(effect->get_gain());
 }
 
 QZaltrim::~QZaltrim() { delete about_box; }
@@ -89,7 +89,7 @@ int QZaltrim::index(int factor) {
   return bits - 2;
 }
 
-void QZaltrim::update_gain(int value) { effect->setParameter(0, gain(value)); }
+void QZaltrim::update_gain(int value) { effect->set_gain(gain(value)); }
 
 void QZaltrim::update_gain(float value) { dial->setValue(position(value)); }
 

@@ -1,6 +1,9 @@
 #include "zaltrim_effect.h"
 
+#include <algorithm>
+#include <boost/thread/locks.hpp>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "vst_strings.h"
@@ -20,6 +23,25 @@ std::uint32_t read_le32(const unsigned char* in) {
   std::uint32_t bits = 0;
   for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(in[i]) << (8 * i);
   return bits;
+}
+
+// The gain in dB to a tenth, as hosts show the parameter: "+12.0", "-40.0", "0.0". Gains from
+// chunks can lie far outside the dial (-898.5 dB for the smallest float, +770.6 for the largest),
+// which still fits the 8 characters. No dB value exists for 0 or for a polarity inversion.
+void format_gain(float gain, char* text) {
+  if (gain == 0.0f) {
+    vst_strncpy(text, "-inf", kVstMaxParamStrLen);
+    return;
+  }
+  if (gain < 0.0f) {
+    vst_strncpy(text, "inverted", kVstMaxParamStrLen);
+    return;
+  }
+  char digits[32];
+  std::snprintf(digits, sizeof(digits), "%+.1f", 20.0 * std::log10(static_cast<double>(gain)));
+  // Unity and anything rounding to it reads without a sign, and never as "-0.0".
+  if (std::strcmp(digits + 1, "0.0") == 0) std::strcpy(digits, "0.0");
+  vst_strncpy(text, digits, kVstMaxParamStrLen);
 }
 
 }  // namespace
@@ -50,11 +72,16 @@ bool ZaltrimEffect::is_valid_factor(VstInt32 factor) {
   return factor == 2 || factor == 4 || factor == 8 || factor == 16 || factor == 32;
 }
 
-void ZaltrimEffect::suspend() { chunk_buffer.reset(); }
+float ZaltrimEffect::gain_of_normalized(float value) {
+  // -40 + 80 v dB is 10^(4 v - 2): 4 v - 2 is exact in double, so v = 0.5 gives unity exactly.
+  const double v = std::clamp(static_cast<double>(value), 0.0, 1.0);
+  return static_cast<float>(std::pow(10.0, 4.0 * v - 2.0));
+}
 
-void ZaltrimEffect::resume() {
-  chunk_buffer.reset();
-  AudioEffectX::resume();
+float ZaltrimEffect::normalized_of_gain(float linear_gain) {
+  if (!(linear_gain > 0.0f)) return 0.0f;
+  const double v = (std::log10(static_cast<double>(linear_gain)) + 2.0) / 4.0;
+  return static_cast<float>(std::clamp(v, 0.0, 1.0));
 }
 
 void ZaltrimEffect::setSampleRate(float rate) {
@@ -68,25 +95,43 @@ void ZaltrimEffect::setSampleRate(float rate) {
 
 float ZaltrimEffect::getSampleRate() { return sample_rate.load(); }
 
-void ZaltrimEffect::setParameter(VstInt32 index, float value) {
-  if (index != 0) return;
-  gain_filter->set_gain(static_cast<double>(value));
-  gain.store(value, std::memory_order_relaxed);
-  emit update_gain(value);
+void ZaltrimEffect::apply_gain(float new_gain) {
+  gain_filter->set_gain(static_cast<double>(new_gain));
+  gain.store(new_gain, std::memory_order_relaxed);
 }
 
-float ZaltrimEffect::getParameter(VstInt32 index) { return index == 0 ? gain.load(std::memory_order_relaxed) : 0.0f; }
+void ZaltrimEffect::set_gain(float new_gain) {
+  // A NaN or infinite gain would be saved in the chunk, which then no longer loads.
+  if (!std::isfinite(new_gain)) return;
+  apply_gain(new_gain);
+  emit update_gain(new_gain);
+}
+
+void ZaltrimEffect::setParameter(VstInt32 index, float value) {
+  if (index != 0 || std::isnan(value)) return;
+  const float normalized = std::clamp(value, 0.0f, 1.0f);
+  // A float in [0, 1] cannot name every float gain: gain -> value -> gain lands up to 5 ulps
+  // away. Hosts that restore the chunk and then apply the value they read before saving would
+  // move the gain a little on every reload; the value of the gain in force keeps it instead.
+  // This also keeps restored gains outside -40..+40 dB, which read as 0 or 1.
+  if (normalized == normalized_of_gain(gain.load(std::memory_order_relaxed))) return;
+  set_gain(gain_of_normalized(normalized));
+}
+
+float ZaltrimEffect::getParameter(VstInt32 index) {
+  return index == 0 ? normalized_of_gain(gain.load(std::memory_order_relaxed)) : 0.0f;
+}
 
 void ZaltrimEffect::setProgramName(char* name) { vst_strncpy(program_name, name, kVstMaxProgNameLen); }
 
 void ZaltrimEffect::getProgramName(char* name) { vst_strncpy(name, program_name, kVstMaxProgNameLen); }
 
 void ZaltrimEffect::getParameterLabel(VstInt32 index, char* label) {
-  if (index == 0) vst_strncpy(label, "", kVstMaxParamStrLen);
+  if (index == 0) vst_strncpy(label, "dB", kVstMaxParamStrLen);
 }
 
 void ZaltrimEffect::getParameterDisplay(VstInt32 index, char* text) {
-  if (index == 0) float2string(gain.load(std::memory_order_relaxed), text, kVstMaxParamStrLen);
+  if (index == 0) format_gain(gain.load(std::memory_order_relaxed), text);
 }
 
 void ZaltrimEffect::getParameterName(VstInt32 index, char* text) {
@@ -94,14 +139,18 @@ void ZaltrimEffect::getParameterName(VstInt32 index, char* text) {
 }
 
 VstInt32 ZaltrimEffect::getChunk(void** data, bool /*isPreset*/) {
-  auto buffer = std::make_unique<unsigned char[]>(kChunkSize);
+  // Hosts save from threads of their own, sometimes two at once, and read the bytes after the
+  // call. The bytes are only rewritten when the state changed, so a save that reads them while
+  // another save of the same state runs reads memory nobody writes.
+  unsigned char state[kChunkSize];
+  boost::mutex::scoped_lock guard(chunk_lock);
   std::uint32_t gain_bits;
   const float current_gain = gain.load(std::memory_order_relaxed);
   std::memcpy(&gain_bits, &current_gain, sizeof(gain_bits));
-  write_le32(buffer.get(), gain_bits);
-  write_le32(buffer.get() + 4, static_cast<std::uint32_t>(oversampling.load()));
-  chunk_buffer = std::move(buffer);
-  *data = chunk_buffer.get();
+  write_le32(state, gain_bits);
+  write_le32(state + 4, static_cast<std::uint32_t>(oversampling.load()));
+  if (std::memcmp(chunk_bytes, state, kChunkSize) != 0) std::memcpy(chunk_bytes, state, kChunkSize);
+  *data = chunk_bytes;
   return kChunkSize;
 }
 
@@ -115,8 +164,13 @@ VstInt32 ZaltrimEffect::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*
   const auto factor = static_cast<VstInt32>(read_le32(bytes + 4));
   if (!std::isfinite(new_gain) || !is_valid_factor(factor)) return 0;
 
-  setParameter(0, new_gain);
-  build_pipeline(factor);
+  {
+    boost::mutex::scoped_lock guard(chunk_lock);
+    apply_gain(new_gain);
+    build_pipeline(factor);
+  }
+  // Outside the lock: whoever listens may save the state in return.
+  emit update_gain(new_gain);
   return kChunkSize;
 }
 

@@ -1,8 +1,9 @@
 // ZaltrimEffect: the one effect of the module. A Qt object, so that the editor can follow its
 // gain and factor through queued signals, and a VST 2.x effect that answers the host.
 //
-// One host parameter, "Gain" (the linear factor, unscaled); one program, "Default"; the state is
-// an 8-byte chunk: float32 gain, then int32 oversampling factor, little-endian.
+// One host parameter, "Gain", in the [0, 1] range hosts keep: v maps to -40 + 80 v dB, so 0.5 is
+// unity. The chain and the editor work in the linear factor. One program, "Default"; the state is
+// an 8-byte chunk: float32 linear gain, then int32 oversampling factor, little-endian.
 #pragma once
 
 #include <QObject>
@@ -21,8 +22,6 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   explicit ZaltrimEffect(audioMasterCallback audioMaster);
   ~ZaltrimEffect() override;
 
-  void suspend() override;
-  void resume() override;
   void setSampleRate(float rate) override;
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
@@ -40,6 +39,17 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
   VstInt32 getVendorVersion() override;
+
+  // The linear gain, in force at the next block, and told to the editor; the panel's way to change
+  // it. A non-finite gain is ignored.
+  void set_gain(float new_gain);
+  float get_gain() const { return gain.load(std::memory_order_relaxed); }
+
+  // The parameter's scale. The linear gain of v in [0, 1] (clamped), computed in double;
+  // NaN gives NaN.
+  static float gain_of_normalized(float value);
+  // The parameter value of a linear gain, clamped to [0, 1]; 0 for gains of 0 and below (and NaN).
+  static float normalized_of_gain(float linear_gain);
 
   // Rebuilds the chain for the factor and tells the editor; the panel's way to change it.
   void set_oversampling(VstInt32 factor);
@@ -68,6 +78,9 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   // the one in force at the swap is kept.
   void install_stages(VstInt32 requested_factor);
 
+  // The gain stage and `gain` take the value; the editor is not told.
+  void apply_gain(float new_gain);
+
   template <typename Sample>
   void process_block(const Sample* input, Sample* output, VstInt32 sampleFrames);
   template <typename Sample>
@@ -84,7 +97,12 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   std::atomic<float> sample_rate;
   std::atomic<float> gain{1.0f};
   std::atomic<VstInt32> oversampling{2};
-  std::unique_ptr<unsigned char[]> chunk_buffer;
+  // What getChunk hands out: part of the effect, so it is never freed while a host may still read
+  // it, and rewritten (under chunk_lock) only when the state differs from what it holds. Restores
+  // hold chunk_lock too, so a save sees a restored state whole or not at all.
+  unsigned char chunk_bytes[8] = {};
+  boost::mutex chunk_lock;
+  // Serialises blocks and chain swaps.
   boost::mutex lock;
   VstInt32 buffer_capacity = 0;
   std::unique_ptr<double[]> buffer_gained;

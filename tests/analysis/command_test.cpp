@@ -134,6 +134,7 @@ TEST_F(Command, BadValuesAreNamed) {
   const RunResult help = run(kHost, "analyze --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--sample-rate R"), std::string::npos);
+  EXPECT_NE(help.out.find("(D + 40) / 80 for D dB"), std::string::npos);
   EXPECT_TRUE(files().empty());
 }
 

@@ -8,6 +8,7 @@
 #include "test_support.h"
 #include "vst_host.h"
 #include "x11_support.h"
+#include "zaltrim_session.h"
 
 namespace {
 
@@ -60,11 +61,12 @@ TEST_F(ModuleEditor, HostWindowTakesThePanelSizeAndKeepsItsPlace) {
 TEST_F(ModuleEditor, HostGainReachesTheDialOnlyAfterIdle) {
   ASSERT_TRUE(open());
   idle();
-  plugin.set_parameter(0, 2.0f);
-  EXPECT_EQ(plugin.get_parameter(0), 2.0f) << "nothing of the editor runs inside the host's call";
+  const float doubled = zhost::zaltrim_parameter_of_gain(2.0f);
+  plugin.set_parameter(0, doubled);
+  EXPECT_EQ(plugin.get_parameter(0), doubled) << "nothing of the editor runs inside the host's call";
   idle();
   // The dial moved to 60 and, 60 not mapping onto itself, settled on 58, writing each gain back.
-  EXPECT_EQ(plugin.get_parameter(0), gain_of_position(58));
+  EXPECT_EQ(plugin.get_parameter(0), zhost::zaltrim_parameter_of_gain(gain_of_position(58)));
 }
 
 TEST_F(ModuleEditor, SecondOpenReplacesTheFirstPanel) {
@@ -102,7 +104,7 @@ TEST_F(ModuleEditor, AutomationWithTheEditorClosedQueuesNothing) {
   // The host's automation thread, with nobody running Qt's events.
   std::thread automation([this] {
     for (int i = 0; i < 1000000; ++i) plugin.set_parameter(0, 0.5f + static_cast<float>(i % 7) * 0.01f);
-    plugin.set_parameter(0, 0.5f);
+    plugin.set_parameter(0, zhost::zaltrim_parameter_of_gain(0.5f));
   });
   automation.join();
   const auto growth = static_cast<long>(live_heap_bytes()) - static_cast<long>(before);
@@ -111,7 +113,8 @@ TEST_F(ModuleEditor, AutomationWithTheEditorClosedQueuesNothing) {
 
   ASSERT_TRUE(open());
   idle();
-  EXPECT_EQ(plugin.get_parameter(0), gain_of_position(-60)) << "a reopened panel starts from the current gain";
+  EXPECT_EQ(plugin.get_parameter(0), zhost::zaltrim_parameter_of_gain(gain_of_position(-60)))
+      << "a reopened panel starts from the current gain";
 }
 
 TEST_F(ModuleEditor, WindowThatDoesNotExistDoesNotTakeTheHostDown) {

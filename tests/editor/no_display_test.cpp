@@ -7,6 +7,7 @@
 
 #include "test_support.h"
 #include "vst_host.h"
+#include "zaltrim_session.h"
 
 namespace {
 
@@ -27,12 +28,13 @@ void expect_editor_refused_and_processing_works() {
   plugin.set_sample_rate(48000.0f);
   plugin.set_block_size(64);
   plugin.set_active(true);
-  plugin.set_parameter(0, 2.0f);
+  const float doubled = zhost::zaltrim_parameter_of_gain(2.0f);
+  plugin.set_parameter(0, doubled);
   std::vector<float> input(64, 0.1f), output(64, 0.0f);
   plugin.process(input.data(), output.data(), 64);
   plugin.process(input.data(), output.data(), 64);
   EXPECT_GT(output.back(), 0.1f);
-  EXPECT_EQ(plugin.get_parameter(0), 2.0f);
+  EXPECT_EQ(plugin.get_parameter(0), doubled);
   EXPECT_EQ(plugin.get_chunk().size(), 8u);
 }
 

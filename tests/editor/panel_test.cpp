@@ -197,51 +197,51 @@ TEST_F(Editor, UnityGainPutsTheDialAtZeroAndWritesNothing) {
   open();
   EXPECT_EQ(dial()->value(), 0);
   EXPECT_TRUE(written.empty());
-  EXPECT_EQ(effect->getParameter(0), 1.0f);
+  EXPECT_EQ(effect->get_gain(), 1.0f);
 }
 
 TEST_F(Editor, HalfGainRestsOnAStablePosition) {
-  effect->setParameter(0, 0.5f);
+  effect->set_gain(0.5f);
   written.clear();
   open();
   EXPECT_EQ(dial()->value(), -60);
   EXPECT_EQ(written, std::vector<float>{QZaltrim::gain(-60)});
-  EXPECT_EQ(effect->getParameter(0), QZaltrim::gain(-60));
+  EXPECT_EQ(effect->get_gain(), QZaltrim::gain(-60));
 }
 
 TEST_F(Editor, DoubleGainSettlesStepByStepTowardZero) {
-  effect->setParameter(0, 2.0f);
+  effect->set_gain(2.0f);
   written.clear();
   open();
   EXPECT_EQ(dial()->value(), 58);
   EXPECT_EQ(written, (std::vector<float>{QZaltrim::gain(60), QZaltrim::gain(59), QZaltrim::gain(58)}));
-  EXPECT_EQ(effect->getParameter(0), QZaltrim::gain(58));
+  EXPECT_EQ(effect->get_gain(), QZaltrim::gain(58));
 }
 
 TEST_F(Editor, TurningTheDialWritesTheGainAtOnce) {
   open();
   dial()->setValue(200);
-  EXPECT_EQ(effect->getParameter(0), 10.0f);
+  EXPECT_EQ(effect->get_gain(), 10.0f);
   dial()->setValue(400);
-  EXPECT_EQ(effect->getParameter(0), 100.0f);
+  EXPECT_EQ(effect->get_gain(), 100.0f);
   dial()->setValue(-400);
-  EXPECT_EQ(effect->getParameter(0), 0.01f);
+  EXPECT_EQ(effect->get_gain(), 0.01f);
   settle();
   EXPECT_EQ(dial()->value(), -400);
 }
 
 TEST_F(Editor, HostGainsOutsideTheDialAreClampedAndWrittenBack) {
   open();
-  effect->setParameter(0, 1000.0f);
+  effect->set_gain(1000.0f);
   EXPECT_EQ(dial()->value(), 0) << "the host's change reaches the dial only through the event loop";
   settle();
   EXPECT_EQ(dial()->value(), 400);
-  EXPECT_EQ(effect->getParameter(0), 100.0f);
+  EXPECT_EQ(effect->get_gain(), 100.0f);
 
-  effect->setParameter(0, 0.0f);
+  effect->set_gain(0.0f);
   settle();
   EXPECT_EQ(dial()->value(), -400);
-  EXPECT_EQ(effect->getParameter(0), 0.01f);
+  EXPECT_EQ(effect->get_gain(), 0.01f);
 }
 
 TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
@@ -335,9 +335,9 @@ TEST_F(Editor, ReopenedPanelStartsFromTheCurrentGain) {
   bridge()->close();
   EXPECT_EQ(panel(), nullptr);
   EXPECT_FALSE(bridge()->isOpen());
-  effect->setParameter(0, 0.5f);
+  effect->set_gain(0.5f);
   settle();
-  EXPECT_EQ(effect->getParameter(0), 0.5f) << "a closed editor writes nothing back";
+  EXPECT_EQ(effect->get_gain(), 0.5f) << "a closed editor writes nothing back";
   open();
   EXPECT_EQ(dial()->value(), -60);
 }
@@ -354,12 +354,12 @@ TEST_F(Editor, SecondOpenReplacesTheFirstPanel) {
 
 TEST_F(Editor, GainsQueuedBeforeCloseDoNotReachTheNextPanel) {
   open();
-  effect->setParameter(0, 0.5f);  // queued, never delivered: the editor closes first
+  effect->set_gain(0.5f);  // queued, never delivered: the editor closes first
   bridge()->close();
-  effect->setParameter(0, 1.0f);
+  effect->set_gain(1.0f);
   open();
   EXPECT_EQ(dial()->value(), 0);
-  EXPECT_EQ(effect->getParameter(0), 1.0f);
+  EXPECT_EQ(effect->get_gain(), 1.0f);
 }
 
 TEST_F(Editor, EffectClosedWithTheEditorOpenTakesThePanel) {

@@ -91,7 +91,7 @@ class Pipeline : public ::testing::Test {
 
 TEST_F(Pipeline, MatchesTheChainBuiltFromItsStagesAtEveryFactorAndRate) {
   const auto input = sine(600, 0.9, 3000.0);
-  effect.setParameter(0, 1.5f);
+  effect.set_gain(1.5f);
   EXPECT_EQ(run(input), reference_chain<2>(input, 1.5, 44100.0f));
   effect.set_oversampling(8);
   EXPECT_EQ(run(input), reference_chain<8>(input, 1.5, 44100.0f));
@@ -173,7 +173,11 @@ TEST_F(Pipeline, NoAllocationInTheAudioPathOnceSized) {
   effect.processReplacing(ins, outs, 512);
   const long before = allocations.load();
   for (int block = 0; block < 1000; ++block) {
-    effect.setParameter(0, 1.0f + static_cast<float>(block % 7));
+    // Both ways a gain arrives: the panel's linear one and the host's value on the dB scale.
+    if (block % 2)
+      effect.set_gain(1.0f + static_cast<float>(block % 7));
+    else
+      effect.setParameter(0, 0.5f + 0.05f * static_cast<float>(block % 7));
     effect.processReplacing(ins, outs, block % 3 == 0 ? 512 : 300);
   }
   EXPECT_EQ(allocations.load(), before);

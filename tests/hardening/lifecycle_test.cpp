@@ -66,7 +66,7 @@ void host_session(const zhost::Plugin& plugin) {
   plugin.set_sample_rate(48000.0f);
   plugin.set_block_size(kFrames);
   plugin.set_active(true);
-  plugin.set_parameter(0, 3.0f);
+  plugin.set_parameter(0, 0.6f);  // +8 dB
   process_probe(plugin);
   plugin.set_chunk(plugin.get_chunk());
   std::vector<float> input(kFrames, 0.5f), output(kFrames);

@@ -34,15 +34,21 @@ double loudest_output(float rate, VstInt32 factor, double amplitude, int blocks)
   return loudest;
 }
 
-// A NaN gain from the host reached the display text's digit conversion, undefined for NaN.
-TEST(FuzzRegressions, DisplayOfANaNGainIsText) {
+// A NaN gain from the host reached the display text's digit conversion, undefined for NaN, and
+// the chunk saved after it no longer loaded. A NaN value now leaves the gain as it was.
+TEST(FuzzRegressions, ANaNFromTheHostNeverReachesTheGain) {
   ZaltrimEffect effect(nullptr);
   char text[kVstMaxParamStrLen + 1];
   for (float value : {kNaN, -kNaN}) {
     effect.setParameter(0, value);
     effect.getParameterDisplay(0, text);
-    EXPECT_STREQ(text, "NaN");
+    EXPECT_STREQ(text, "0.0");
+    EXPECT_EQ(effect.get_gain(), 1.0f);
   }
+  void* saved = nullptr;
+  ASSERT_EQ(effect.getChunk(&saved, false), 8);
+  ZaltrimEffect reloaded(nullptr);
+  EXPECT_EQ(reloaded.setChunk(saved, 8, false), 8);
 }
 
 // A rate of FLT_MAX was accepted: the low-pass's sampling frequency overflowed and every sample

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,8 +62,9 @@ TEST_F(LoadedModule, RecordAndIdentity) {
   EXPECT_EQ(plugin.vst_version(), 2400);
   EXPECT_EQ(plugin.category(), 0);
   EXPECT_EQ(plugin.parameter_name(0), "Gain");
-  EXPECT_EQ(plugin.parameter_label(0), "");
-  EXPECT_EQ(plugin.parameter_display(0), "1.000000");
+  EXPECT_EQ(plugin.parameter_label(0), "dB");
+  EXPECT_EQ(plugin.parameter_display(0), "0.0");
+  EXPECT_EQ(plugin.get_parameter(0), 0.5f);
   EXPECT_EQ(plugin.program_name(), "Default");
   for (const char* query : {"receiveVstMidiEvent", "receiveVstTimeInfo", "bypass", ""})
     EXPECT_EQ(plugin.can_do(query), 0) << query;
@@ -77,8 +79,8 @@ TEST_F(LoadedModule, RecordAndIdentity) {
 TEST_F(LoadedModule, ParameterAndChunkThroughTheRecord) {
   plugin.set_parameter(0, 0.25f);
   EXPECT_EQ(plugin.get_parameter(0), 0.25f);
-  EXPECT_EQ(plugin.parameter_display(0), "0.250000");
-  EXPECT_EQ(plugin.get_chunk(), zaltrim_chunk(0.25f, 2));
+  EXPECT_EQ(plugin.parameter_display(0), "-20.0");
+  EXPECT_EQ(plugin.get_chunk(), zaltrim_chunk(0.1f, 2));
   EXPECT_TRUE(plugin.set_chunk(zaltrim_chunk(2.0f, 32), true));
   EXPECT_EQ(plugin.get_chunk(true), zaltrim_chunk(2.0f, 32));
   EXPECT_FALSE(plugin.set_chunk(std::vector<unsigned char>(7, 0)));
@@ -87,6 +89,67 @@ TEST_F(LoadedModule, ParameterAndChunkThroughTheRecord) {
   EXPECT_EQ(plugin.get_chunk(), zaltrim_chunk(2.0f, 32));
   // No host is told of parameter changes the plug-in did not make itself.
   EXPECT_EQ(host.count(audioMasterAutomate), 0u);
+}
+
+// What a DAW does with a project: on saving, it takes the chunk and the parameter's value; on
+// loading, it restores the chunk into a fresh instance and applies the value again. The gain the
+// project was saved with must come back exactly, at every factor.
+std::vector<unsigned char> reload(const zhost::Module& module, const std::vector<unsigned char>& project) {
+  zhost::Host host;
+  zhost::Plugin saving(module, host);
+  saving.open();
+  if (!saving.set_chunk(project)) return {};
+  const std::vector<unsigned char> saved = saving.get_chunk();
+  const float value = saving.get_parameter(0);
+  zhost::Plugin loading(module, host);
+  loading.open();
+  loading.set_chunk(saved);
+  loading.set_parameter(0, value);
+  return loading.get_chunk();
+}
+
+TEST_F(LoadedModule, ReloadedProjectsKeepTheirGainAtEveryFactor) {
+  std::vector<float> gains = {0.01f, 100.0f, 1.0f, 1.95452189f, 3.981072f, 0.5f};
+  for (float gain = 0.01f; gain < 100.0f; gain *= 1.0473f) gains.push_back(std::nextafter(gain, 1.0f));
+  for (std::int32_t factor : {2, 4, 8, 16, 32})
+    for (float gain : gains) EXPECT_EQ(reload(module, zaltrim_chunk(gain, factor)), zaltrim_chunk(gain, factor)) << gain;
+}
+
+// Every float gain whose round trip through a float value misses (two in three) is a case; one in
+// 4099 of all gains from 0.01 to 100, reloaded on one pair of instances.
+TEST_F(LoadedModule, ReloadKeepsEveryGainOfTheDial) {
+  zhost::Plugin loading(module, host);
+  loading.open();
+  plugin.open();
+  int checked = 0;
+  for (float gain = 0.01f; gain <= 100.0f; ++checked) {
+    ASSERT_TRUE(plugin.set_chunk(zaltrim_chunk(gain, 2)));
+    const float value = plugin.get_parameter(0);
+    loading.set_chunk(plugin.get_chunk());
+    loading.set_parameter(0, value);
+    ASSERT_EQ(loading.get_chunk(), zaltrim_chunk(gain, 2)) << gain;
+    std::uint32_t bits;
+    std::memcpy(&bits, &gain, sizeof(bits));
+    bits += 4099;
+    std::memcpy(&gain, &bits, sizeof(gain));
+  }
+  EXPECT_GT(checked, 27000);
+}
+
+// render and analyze start instances through this: the chunk carries the gain exactly, the
+// parameter its value on the dB scale.
+TEST_F(LoadedModule, StartedEffectHoldsTheGainAndItsValue) {
+  for (float gain : {0.5f, 3.981072f, 0.01f, 100.0f, 1000.0f, 0.001f}) {
+    zhost::Plugin started(module, host);
+    zhost::start_effect(started, 48000.0f, 256, gain, 8);
+    EXPECT_EQ(started.get_chunk(), zaltrim_chunk(gain, 8)) << gain;
+    EXPECT_EQ(started.get_parameter(0), zhost::zaltrim_parameter_of_gain(gain)) << gain;
+    zhost::stop_effect(started);
+  }
+  EXPECT_FLOAT_EQ(zhost::zaltrim_parameter_of_gain(3.981072f), 0.65f);
+  EXPECT_EQ(zhost::zaltrim_parameter_of_gain(1000.0f), 1.0f);
+  EXPECT_EQ(zhost::zaltrim_parameter_of_gain(0.0f), 0.0f);
+  EXPECT_EQ(zhost::zaltrim_gain_of_parameter(0.75f), 10.0f);
 }
 
 TEST_F(LoadedModule, MisbehavingHostCallsAreAnsweredSafely) {
@@ -153,7 +216,7 @@ TEST(InfoCommand, PrintsWhatAHostLearns) {
   const auto info = run_command(build_dir() + "/zaltrim-host info " + module_path());
   ASSERT_EQ(info.status, 0) << info.output;
   for (const char* expected : {"effect name:    Zaltrim", "vendor:         Orvendel", "'ZtRm' (0x5A74526D)",
-                               "initial delay:  3 samples", "name \"Gain\"", "display \"1.000000\"",
+                               "initial delay:  3 samples", "name \"Gain\", label \"dB\", display \"0.0\", value 0.5",
                                "\"Default\"", "00 00 80 3f 02 00 00 00", "gain 1, oversampling 2",
                                "VST version:    2400", "CanDoubleReplacing"})
     EXPECT_NE(info.output.find(expected), std::string::npos) << expected << "\n" << info.output;

@@ -155,6 +155,25 @@ TEST_F(Render, BuiltInPhraseNeedsNoInput) {
   EXPECT_EQ(files(), std::vector<std::string>{"phrase.ogg"});
 }
 
+// The Gain parameter ends at -40 dB; a gain below reaches the plug-in through the chunk and must
+// not be lifted to the parameter's end: at -60 dB the circuit is linear and 20 dB quieter.
+TEST_F(Render, GainsBeyondTheParameterScaleKeepTheirMeaning) {
+  write_audio(dir + "/in.wav", mono_wav(3000));
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/a.wav --quiet --gain-db -40").status, 0);
+  ASSERT_EQ(render(dir + "/in.wav " + dir + "/b.wav --quiet --gain 0.001").status, 0);
+  const Audio at_end = read_audio(dir + "/a.wav");
+  const Audio beyond = read_audio(dir + "/b.wav");
+  ASSERT_EQ(at_end.frames(), beyond.frames());
+  double peak_end = 0.0, peak_beyond = 0.0;
+  for (std::size_t i = 0; i < at_end.frames(); ++i) {
+    peak_end = std::fmax(peak_end, std::fabs(at_end.at(i, 0)));
+    peak_beyond = std::fmax(peak_beyond, std::fabs(beyond.at(i, 0)));
+  }
+  EXPECT_NEAR(20.0 * std::log10(peak_beyond / peak_end), -20.0, 0.1);
+  const auto help = render("--help");
+  EXPECT_NE(help.output.find("(D + 40) / 80 for D dB"), std::string::npos) << help.output;
+}
+
 TEST_F(Render, BadInputIsRefusedByNameAndLeavesNothingBehind) {
   write_audio(dir + "/in.wav", mono_wav(100));
   const struct {
