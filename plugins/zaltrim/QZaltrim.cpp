@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -61,6 +62,7 @@ QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
   setStyleSheet(kStyleSheet);
 
   connect(dial, &QtSVGDial::valueChanged, this, qOverload<int>(&QZaltrim::update_gain));
+  connect(dial, &QtSVGDial::sliderReleased, this, &QZaltrim::end_gesture);
   connect(combo, &QComboBox::activated, this, &QZaltrim::update_oversampling_log);
 
   if (!effect) return;
@@ -89,9 +91,31 @@ int QZaltrim::index(int factor) {
   return bits - 2;
 }
 
-void QZaltrim::update_gain(int value) { effect->set_gain(gain(value)); }
+void QZaltrim::update_gain(int value) {
+  if (following_host) return;
+  effect->set_gain(gain(value));
+  if (!gesture) {
+    effect->beginEdit(0);
+    // The dial changes on the press itself, before it counts as held down.
+    gesture = QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
+  }
+  effect->automate_gain();
+  if (!gesture) effect->endEdit(0);
+}
 
-void QZaltrim::update_gain(float value) { dial->setValue(position(value)); }
+void QZaltrim::update_gain(float value) {
+  // The dial already stands for this gain: the panel's own change coming back.
+  if (gain(dial->value()) == value) return;
+  following_host = true;
+  dial->setValue(position(value));
+  following_host = false;
+}
+
+void QZaltrim::end_gesture() {
+  if (!gesture) return;
+  gesture = false;
+  effect->endEdit(0);
+}
 
 void QZaltrim::update_oversampling(int value) {
   // Only a foreign chunk brings another factor; the list keeps what it shows.
@@ -99,7 +123,11 @@ void QZaltrim::update_oversampling(int value) {
   combo->setCurrentIndex(index(value));
 }
 
-void QZaltrim::update_oversampling_log(int value) { effect->set_oversampling(1 << (value + 1)); }
+void QZaltrim::update_oversampling_log(int value) {
+  effect->set_oversampling(1 << (value + 1));
+  // The factor is no parameter: hosts learn that the state changed from this.
+  effect->updateDisplay();
+}
 
 void QZaltrim::mousePressEvent(QMouseEvent* event) {
   // Presses the dial or the list passes on (another button than theirs) are not the panel's.

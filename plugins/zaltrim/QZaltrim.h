@@ -5,8 +5,11 @@
 // Dial position p (tenths of a dB) and linear gain g:
 //   gain(p)     = float(10^(p * 0.005))                         (double pow, narrowed once)
 //   position(g) = trunc(float(ln g) / float(ln 10) * 200.0f)   (single-precision, toward zero)
-// The round trip position(gain(p)) is p for 621 of the 801 positions and one step nearer to 0
-// for the rest; the dial and the effect settle by themselves on a position that maps onto itself.
+//
+// Only the user's own gestures go to the effect and on to the host: a press and drag is one edit
+// (begin, a change per step, end), a wheel step or a key one edit of its own. A gain that comes
+// from the host (automation, a restored state) moves the dial and stays as the host set it: it is
+// neither written back nor rounded to the dial's tenths of a dB.
 #pragma once
 
 #include <QPointer>
@@ -43,6 +46,7 @@ class QZaltrim : public QWinWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  void end_gesture();
   bool is_on_control(const QPoint& position) const;
   void show_about_box();
 
@@ -51,4 +55,8 @@ class QZaltrim : public QWinWidget {
   QComboBox* combo;
   // One at a time, and never outliving the panel, whose module code it runs.
   QPointer<QMessageBox> about_box;
+  // True while the dial shows a gain the host set, so that the change is not taken as the user's.
+  bool following_host = false;
+  // True from the first change of a press on the dial until its release.
+  bool gesture = false;
 };

@@ -191,6 +191,8 @@ bool ZaltrimEffect::getProductString(char* text) {
 
 VstInt32 ZaltrimEffect::getVendorVersion() { return 1000; }
 
+void ZaltrimEffect::automate_gain() { callHost(audioMasterAutomate, 0, 0, nullptr, getParameter(0)); }
+
 void ZaltrimEffect::set_oversampling(VstInt32 factor) {
   if (!build_pipeline(factor)) return;
   emit update_oversampling(factor);

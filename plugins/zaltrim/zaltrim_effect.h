@@ -51,6 +51,10 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   // The parameter value of a linear gain, clamped to [0, 1]; 0 for gains of 0 and below (and NaN).
   static float normalized_of_gain(float linear_gain);
 
+  // Tells the host the parameter value of the gain in force, as a user's change made in the
+  // editor; the host records it as automation and marks its session modified.
+  void automate_gain();
+
   // Rebuilds the chain for the factor and tells the editor; the panel's way to change it.
   void set_oversampling(VstInt32 factor);
   // Rebuilds the chain for the factor; false (and nothing changed) for an unknown factor.

@@ -45,7 +45,7 @@ bool GUIZaltrim::getRect(ERect** out) {
 bool GUIZaltrim::open(void* window) {
   if (!window || !QMfcApp::pluginInstance()) return false;
   if (systemWindow) {
-    delete panel;  // a second open replaces the first panel
+    close_panel();  // a second open replaces the first panel
   } else {
     QMfcApp::addClient();
   }
@@ -63,7 +63,7 @@ bool GUIZaltrim::open(void* window) {
 
   connect(this, &GUIZaltrim::update_gain, panel, qOverload<float>(&QZaltrim::update_gain));
   connect(this, &GUIZaltrim::update_oversampling, panel, &QZaltrim::update_oversampling);
-  auto* delivery = new QTimer(panel);
+  delivery = new QTimer();
   connect(delivery, &QTimer::timeout, this, &GUIZaltrim::deliver);
   delivery->start(kDeliveryIntervalMs);
   return true;
@@ -71,9 +71,16 @@ bool GUIZaltrim::open(void* window) {
 
 void GUIZaltrim::close() {
   if (!systemWindow) return;
-  delete panel;  // ends the panel's connections and its delivery timer too
+  close_panel();
   systemWindow = nullptr;
   QMfcApp::removeClient();
+}
+
+void GUIZaltrim::close_panel() {
+  delete delivery;
+  delivery = nullptr;
+  if (panel) disconnect(this, nullptr, panel, nullptr);
+  delete panel;
 }
 
 void GUIZaltrim::idle() {

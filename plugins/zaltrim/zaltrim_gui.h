@@ -14,6 +14,7 @@
 
 #include "aeff_editor.h"
 
+class QTimer;
 class QWidget;
 class QZaltrim;
 class ZaltrimEffect;
@@ -40,6 +41,7 @@ class GUIZaltrim : public QObject, public AEffEditor {
  private:
   enum Pending : unsigned { kGain = 1, kOversampling = 2 };
 
+  void close_panel();
   // The panel's size in the host window's pixels, which differ from Qt's at a scale above 1.
   void store_rect(const QWidget& widget);
   // Any thread: keeps the value for the next delivery.
@@ -49,6 +51,9 @@ class GUIZaltrim : public QObject, public AEffEditor {
   void deliver();
 
   QPointer<QZaltrim> panel;
+  // Lives on the editor's thread beside the panel, and goes before it: a delivery into a panel
+  // half torn down would reach a widget that is no longer a panel.
+  QTimer* delivery = nullptr;
   // The bridge's own typed pointer; the base's untyped one stays null.
   ZaltrimEffect* effect;
   ERect rect{0, 0, 0, 0};

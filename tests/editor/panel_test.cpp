@@ -1,6 +1,6 @@
-// The panel and the bridge in one process on Qt's offscreen platform: the value mappings, the
-// dial/effect feedback as it settles through the bridge's queued relay, the factor list, the
-// about box and the editor's open/close life.
+// The panel and the bridge in one process on Qt's offscreen platform: the value mappings, how
+// the dial follows the host and tells the host of the user's gestures, the factor list, the about
+// box and the editor's open/close life.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -24,8 +24,23 @@
 
 namespace {
 
-VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
+// What the effect told its host, in order: the opcode and the value it carried.
+struct HostCall {
+  VstInt32 opcode;
+  float value;
+};
+std::vector<HostCall> host_calls;
+
+VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float opt) {
+  if (opcode == audioMasterVersion) return 2400;
+  host_calls.push_back({opcode, opt});
+  return 0;
+}
+
+std::vector<VstInt32> opcodes_told() {
+  std::vector<VstInt32> opcodes;
+  for (const HostCall& call : host_calls) opcodes.push_back(call.opcode);
+  return opcodes;
 }
 
 // The platform cannot embed here, so the bridge's panel is a top-level widget of its own.
@@ -123,6 +138,7 @@ class Editor : public ::testing::Test {
   }
 
   void SetUp() override {
+    host_calls.clear();
     QObject::connect(effect.get(), &ZaltrimEffect::update_gain, [this](float value) { written.push_back(value); });
   }
 
@@ -134,14 +150,16 @@ class Editor : public ::testing::Test {
 
   GUIZaltrim* bridge() { return static_cast<GUIZaltrim*>(effect->getEditor()); }
 
-  // Opens the editor and lets the queued relay run until dial and effect agree.
+  // Opens the editor and lets it take what changed.
   QZaltrim* open() {
     EXPECT_TRUE(bridge()->open(kHostWindow));
     settle();
     return panel();
   }
 
-  static void settle() {
+  // What a host's idle call and loop do: the panel gets the latest values.
+  void settle() {
+    bridge()->idle();
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
   }
 
@@ -200,22 +218,16 @@ TEST_F(Editor, UnityGainPutsTheDialAtZeroAndWritesNothing) {
   EXPECT_EQ(effect->get_gain(), 1.0f);
 }
 
-TEST_F(Editor, HalfGainRestsOnAStablePosition) {
-  effect->set_gain(0.5f);
-  written.clear();
-  open();
-  EXPECT_EQ(dial()->value(), -60);
-  EXPECT_EQ(written, std::vector<float>{QZaltrim::gain(-60)});
-  EXPECT_EQ(effect->get_gain(), QZaltrim::gain(-60));
-}
-
-TEST_F(Editor, DoubleGainSettlesStepByStepTowardZero) {
-  effect->set_gain(2.0f);
-  written.clear();
-  open();
-  EXPECT_EQ(dial()->value(), 58);
-  EXPECT_EQ(written, (std::vector<float>{QZaltrim::gain(60), QZaltrim::gain(59), QZaltrim::gain(58)}));
-  EXPECT_EQ(effect->get_gain(), QZaltrim::gain(58));
+TEST_F(Editor, HostGainsShowOnTheDialAndStayAsTheHostSetThem) {
+  for (const auto& [gain, position] : {std::pair{0.5f, -60}, std::pair{2.0f, 60}, std::pair{1.2345f, 18}}) {
+    effect->set_gain(gain);
+    written.clear();
+    open();
+    EXPECT_EQ(dial()->value(), position) << gain;
+    EXPECT_TRUE(written.empty()) << "nothing rounded to the dial goes back into the effect";
+    EXPECT_EQ(effect->get_gain(), gain);
+  }
+  EXPECT_TRUE(host_calls.empty()) << "opening the editor is no gesture";
 }
 
 TEST_F(Editor, TurningTheDialWritesTheGainAtOnce) {
@@ -230,18 +242,58 @@ TEST_F(Editor, TurningTheDialWritesTheGainAtOnce) {
   EXPECT_EQ(dial()->value(), -400);
 }
 
-TEST_F(Editor, HostGainsOutsideTheDialAreClampedAndWrittenBack) {
+TEST_F(Editor, HostGainsOutsideTheDialPinTheDialAndStay) {
   open();
   effect->set_gain(1000.0f);
-  EXPECT_EQ(dial()->value(), 0) << "the host's change reaches the dial only through the event loop";
+  EXPECT_EQ(dial()->value(), 0) << "the host's change reaches the dial only when the editor runs";
   settle();
   EXPECT_EQ(dial()->value(), 400);
-  EXPECT_EQ(effect->get_gain(), 100.0f);
+  EXPECT_EQ(effect->get_gain(), 1000.0f);
 
   effect->set_gain(0.0f);
   settle();
   EXPECT_EQ(dial()->value(), -400);
-  EXPECT_EQ(effect->get_gain(), 0.01f);
+  EXPECT_EQ(effect->get_gain(), 0.0f);
+  EXPECT_TRUE(host_calls.empty());
+}
+
+TEST_F(Editor, HostAutomationMovesTheDialAndNeverComesBack) {
+  open();
+  for (float value : {0.8f, 0.8123f, 0.1f, 0.55f}) {
+    effect->setParameter(0, value);
+    settle();
+    EXPECT_EQ(dial()->value(), QZaltrim::position(ZaltrimEffect::gain_of_normalized(value)));
+    EXPECT_EQ(effect->get_gain(), ZaltrimEffect::gain_of_normalized(value)) << "not rounded to the dial's tenths";
+  }
+  EXPECT_TRUE(host_calls.empty()) << "a change from the host is not told back to it";
+}
+
+TEST_F(Editor, ADragIsOneEditWithAChangePerStep) {
+  open();
+  const QPoint centre = dial()->rect().center();
+  QTest::mousePress(dial(), Qt::LeftButton, {}, centre + QPoint(0, -20));
+  QTest::mouseMove(dial(), centre + QPoint(15, -15));
+  QTest::mouseMove(dial(), centre + QPoint(20, 0));
+  QTest::mouseRelease(dial(), Qt::LeftButton, {}, centre + QPoint(20, 0));
+  const std::vector<VstInt32> told = opcodes_told();
+  ASSERT_GE(told.size(), 3u);
+  EXPECT_EQ(told.front(), audioMasterBeginEdit);
+  EXPECT_EQ(told.back(), audioMasterEndEdit);
+  for (std::size_t i = 1; i + 1 < told.size(); ++i) EXPECT_EQ(told[i], audioMasterAutomate) << i;
+  EXPECT_GT(dial()->value(), 0);
+  EXPECT_EQ(host_calls[told.size() - 2].value, effect->getParameter(0)) << "the host hears the value in force";
+  EXPECT_EQ(effect->get_gain(), QZaltrim::gain(dial()->value()));
+}
+
+TEST_F(Editor, AKeyStepIsAnEditOfItsOwn) {
+  open();
+  dial()->setFocus();
+  QTest::keyClick(dial(), Qt::Key_Up);
+  QTest::keyClick(dial(), Qt::Key_Up);
+  EXPECT_EQ(opcodes_told(), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit,
+                                                   audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+  EXPECT_EQ(dial()->value(), 2);
+  EXPECT_EQ(host_calls[4].value, ZaltrimEffect::normalized_of_gain(QZaltrim::gain(2)));
 }
 
 TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
@@ -253,6 +305,7 @@ TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
   EXPECT_EQ(rebuilt.at(0).at(0).toInt(), 16);
   EXPECT_EQ(effect->get_oversampling(), 16);
   EXPECT_EQ(combo()->currentText(), "16");
+  EXPECT_EQ(opcodes_told(), std::vector<VstInt32>{audioMasterUpdateDisplay}) << "hosts learn that the state changed";
 }
 
 TEST_F(Editor, BridgeFactorShowsWithoutCallingTheEffect) {
@@ -266,6 +319,7 @@ TEST_F(Editor, BridgeFactorShowsWithoutCallingTheEffect) {
   EXPECT_EQ(combo()->currentText(), "8") << "an unknown factor leaves the list as it is";
   EXPECT_EQ(rebuilt.count(), 0);
   EXPECT_EQ(effect->get_oversampling(), 2);
+  EXPECT_TRUE(host_calls.empty());
 }
 
 TEST_F(Editor, ListShowsTheFactorInForceWhenOpened) {

@@ -209,12 +209,17 @@ void check_drawing(Results& results, const Editor& editor, Size size) {
 void check_dial_drag(Results& results, const zhost::Plugin& plugin, HostModel& model, const Editor& editor) {
   const float gain_before = plugin.get_parameter(0);
   const std::vector<float> sound_before = sine_block(plugin);
+  zhost::Host& host = plugin.host();
+  host.clear_calls();
   editor.drag(kDialTop, kDialRight);
   model.pump(300);
   const float gain_after = plugin.get_parameter(0);
   results.check(gain_after != gain_before, "a drag on the dial changes the gain",
                 format("parameter %g", gain_before) + format(" -> %g", gain_after));
   results.check(sine_block(plugin) != sound_before, "... and the sound");
+  const std::size_t changes = host.count(audioMasterAutomate);
+  results.check(host.count(audioMasterBeginEdit) == 1 && changes >= 1 && host.count(audioMasterEndEdit) == 1,
+                "... and the host hears one edit", format("with %g changes", static_cast<double>(changes)));
 }
 
 void check_factor(Results& results, const zhost::Plugin& plugin, HostModel& model, const Screen& screen,
@@ -228,15 +233,19 @@ void check_factor(Results& results, const zhost::Plugin& plugin, HostModel& mode
   const std::int32_t factor = chunk_factor(plugin);
   results.check(factor == 32, "picking 32 in the factor list rebuilds the chain for 32",
                 format("state says %g", factor));
+  results.check(plugin.host().count(audioMasterUpdateDisplay) >= 1, "... and tells the host the state changed");
 }
 
 void check_automation(Results& results, const zhost::Plugin& plugin, HostModel& model, const Editor& editor) {
   const std::vector<Rgb> before = editor.dial_picture();
+  plugin.host().clear_calls();
   std::thread([&plugin] { plugin.set_parameter(0, 0.9f); }).join();
   model.pump(400);
   const int changed = differing_pixels(before, editor.dial_picture());
   results.check(changed > 20, "host automation from another thread moves the dial",
                 format("%g pixels of the dial changed", changed));
+  results.check(plugin.get_parameter(0) == 0.9f && plugin.host().count(audioMasterAutomate) == 0,
+                "... and stays as the host set it, untold to the host");
 }
 
 void check_main_loop_idles(Results& results, HostModel& model) {
