@@ -64,7 +64,9 @@ bool GUIZaltrim::open(void* window) {
   connect(this, &GUIZaltrim::update_gain, panel, qOverload<float>(&QZaltrim::update_gain));
   connect(this, &GUIZaltrim::update_oversampling, panel, &QZaltrim::update_oversampling);
   delivery = new QTimer();
-  connect(delivery, &QTimer::timeout, this, &GUIZaltrim::deliver);
+  // The timer is the context, not the bridge: the bridge belongs to the thread that created the
+  // effect, which may not be this one and may run no Qt loop, where a queued call would wait forever.
+  connect(delivery, &QTimer::timeout, delivery, [this] { deliver(); });
   delivery->start(kDeliveryIntervalMs);
   return true;
 }

@@ -250,13 +250,17 @@ void check_automation(Results& results, const zhost::Plugin& plugin, HostModel& 
 
 void check_main_loop_idles(Results& results, HostModel& model) {
   const pid_t main = model.main_thread();
+  model.pump(200);
   const double cpu_before = thread_cpu_seconds(main);
+  const std::size_t heap_before = editor_test::live_heap_bytes();
   const auto start = Clock::now();
   model.pump(3000);
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
   const double share = (thread_cpu_seconds(main) - cpu_before) / elapsed;
+  const double growth = static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
   results.check(share < 0.10, "the host's main thread stays under 10 % of a core with the editor open",
                 format("%.1f %% of a core", 100.0 * share));
+  results.check(growth < 4096, "an idle editor leaves nothing behind in 3 s", format("%.0f bytes", growth));
 }
 
 // A host automating the gain as fast as it can, with the editor open: the editor needs only the
