@@ -55,6 +55,23 @@ class ButterworthFilter final : public MonoFilter<double> {
   void process(const double* input, float* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, float* output, std::uint32_t count) override { run(input, output, count); }
 
+  // One sample through the recursion, returned as the caller will write it. A float output feeds
+  // the rounded value back, so the recursion follows what was written.
+  template <typename Out>
+  Out step(double input) {
+    for (int k = 0; k < order; ++k) {
+      input_history[k] = input_history[k + 1];
+      output_history[k] = output_history[k + 1];
+    }
+    input_history[order] = input;
+    double acc = input_history[0] * coefficients_in[0];
+    for (int k = 1; k < size; ++k) acc += coefficients_in[k] * input_history[k];
+    for (int k = 0; k < order; ++k) acc -= coefficients_out[k] * output_history[k];
+    const Out written = static_cast<Out>(acc);
+    output_history[order] = static_cast<double>(written);
+    return written;
+  }
+
  private:
   static constexpr double pi = 3.141592653589793;
 
@@ -79,38 +96,13 @@ class ButterworthFilter final : public MonoFilter<double> {
     for (int k = 0; k < size; ++k) coefficients_in[k] = coefficients_in[k] / a[0];
   }
 
-  // The histories live in locals for the block and are written back once; the fixed-size loops
-  // unroll, so the shifts become register moves.
+  // The block runs on a local copy: the output could alias the members, the copy cannot, so its
+  // histories stay in registers and the fixed-size shifts become register moves.
   template <typename In, typename Out>
   void run(const In* input, Out* output, std::uint32_t count) {
-    double x[size];
-    double y[size];
-    double b[size];
-    double a[size];
-    for (int k = 0; k < size; ++k) {
-      x[k] = input_history[k];
-      y[k] = output_history[k];
-      b[k] = coefficients_in[k];
-      a[k] = coefficients_out[k];
-    }
-    for (std::uint32_t n = 0; n < count; ++n) {
-      for (int k = 0; k < order; ++k) {
-        x[k] = x[k + 1];
-        y[k] = y[k + 1];
-      }
-      x[order] = static_cast<double>(input[n]);
-      double acc = x[0] * b[0];
-      for (int k = 1; k < size; ++k) acc += b[k] * x[k];
-      for (int k = 0; k < order; ++k) acc -= a[k] * y[k];
-      const Out written = static_cast<Out>(acc);
-      output[n] = written;
-      // A float output feeds the rounded value back, so the recursion follows what was written.
-      y[order] = static_cast<double>(written);
-    }
-    for (int k = 0; k < size; ++k) {
-      input_history[k] = x[k];
-      output_history[k] = y[k];
-    }
+    ButterworthFilter filter(*this);
+    for (std::uint32_t n = 0; n < count; ++n) output[n] = filter.template step<Out>(static_cast<double>(input[n]));
+    *this = filter;
   }
 
   double input_history[size] = {};   // oldest first; entry order is the current input

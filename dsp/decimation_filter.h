@@ -29,6 +29,8 @@ class DecimationFilter final : public MonoFilter<double> {
   void set_sampling_frequency(double frequency) { filter.set_sampling_frequency(frequency); }
   void set_cutoff_frequency(double frequency) { filter.set_cutoff_frequency(frequency); }
   const Filter& get_filter() const { return filter; }
+  // For a caller that steps the filter one sample at a time and keeps the first of each N itself.
+  Filter& get_filter() { return filter; }
   std::uint32_t get_buffer_size() const { return buffer_size; }
 
   void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }

@@ -28,11 +28,14 @@ class GainFilter<double> final : public MonoFilter<double> {
   void process(const double* input, float* output, std::uint32_t count) override { apply(input, output, count); }
   void process(const float* input, float* output, std::uint32_t count) override { apply(input, output, count); }
 
+  // One sample at the factor the caller read for its block with get_gain.
+  static double step(double input, double g) { return input * g; }
+
  private:
   template <typename In, typename Out>
   void apply(const In* input, Out* output, std::uint32_t count) const {
     const double g = get_gain();
-    for (std::uint32_t i = 0; i < count; ++i) output[i] = static_cast<Out>(static_cast<double>(input[i]) * g);
+    for (std::uint32_t i = 0; i < count; ++i) output[i] = static_cast<Out>(step(static_cast<double>(input[i]), g));
   }
 
   std::atomic<double> gain{0.0};

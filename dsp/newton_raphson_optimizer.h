@@ -41,6 +41,16 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
   void process(const double* input, float* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, float* output, std::uint32_t count) override { run(input, output, count); }
 
+  // One sample: the clamped solution, as the caller will write it. The next sample starts from
+  // what was written, rounded for a float output.
+  template <typename Out>
+  Out step(double x) {
+    const Out written = clamp(static_cast<Out>(solve(x_prev, x, y_prev)));
+    x_prev = x;
+    y_prev = static_cast<double>(written);
+    return written;
+  }
+
  private:
   // The unclamped solution for input x, from the given previous input and output.
   double solve(double previous_input, double x, double previous_output) const {
@@ -78,19 +88,13 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
     return y;
   }
 
+  // The block runs on a local copy: the output could alias the members, the copy cannot, so the
+  // model's constants and the state stay in registers.
   template <typename In, typename Out>
   void run(const In* input, Out* output, std::uint32_t count) {
-    double previous_input = x_prev;
-    double previous_output = y_prev;
-    for (std::uint32_t n = 0; n < count; ++n) {
-      const double x = static_cast<double>(input[n]);
-      const Out written = clamp(static_cast<Out>(solve(previous_input, x, previous_output)));
-      output[n] = written;
-      previous_input = x;
-      previous_output = static_cast<double>(written);
-    }
-    x_prev = previous_input;
-    y_prev = previous_output;
+    NewtonRaphsonOptimizer solver(*this);
+    for (std::uint32_t n = 0; n < count; ++n) output[n] = solver.template step<Out>(static_cast<double>(input[n]));
+    *this = solver;
   }
 
   Model model;

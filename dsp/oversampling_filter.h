@@ -34,6 +34,19 @@ class OversamplingFilter final : public Interpolator, public MonoFilter<double> 
   static_assert(N == 2 || N == 4 || N == 8 || N == 16 || N == 32, "the factor is a power of two from 2 to 32");
 
  public:
+  // The interpolator's polynomial over one input interval, read at the N high-rate positions.
+  struct Segment {
+    double c[Interpolator::order + 1];
+
+    // y(z_j) by Horner's rule from the highest coefficient down.
+    double at(int j) const {
+      const double z = positions[j];
+      double y = c[order];
+      for (int r = order - 1; r >= 0; --r) y = y * z + c[r];
+      return y;
+    }
+  };
+
   OversamplingFilter() = default;
 
   void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }
@@ -41,34 +54,32 @@ class OversamplingFilter final : public Interpolator, public MonoFilter<double> 
   void process(const double* input, float* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, float* output, std::uint32_t count) override { run(input, output, count); }
 
+  // One input sample: the history advances by it, and the newest interval's polynomial comes back.
+  Segment step(double input) {
+    for (int k = 0; k < points - 1; ++k) history[k] = history[k + 1];
+    history[points - 1] = input;
+    Segment segment;
+    this->polynomial(history, segment.c);
+    return segment;
+  }
+
  private:
   static constexpr int points = Interpolator::points;
   static constexpr int order = Interpolator::order;
 
   static constexpr std::array<double, N> positions = detail::upsampling_positions<N>();
 
+  // The block runs on a local copy: the output could alias the members, the copy cannot, so the
+  // table's weights and the history stay in registers across the stores.
   template <typename In, typename Out>
   void run(const In* input, Out* output, std::uint32_t count) {
-    // A local copy of the table: the output could alias the members, the copy cannot, so its
-    // weights stay in registers across the stores.
-    const Interpolator interpolator(*this);
-    double h[points];
-    for (int k = 0; k < points; ++k) h[k] = history[k];
+    OversamplingFilter filter(*this);
     for (std::uint32_t i = 0; i < count; ++i) {
-      for (int k = 0; k < points - 1; ++k) h[k] = h[k + 1];
-      h[points - 1] = static_cast<double>(input[i]);
-      double c[order + 1];
-      interpolator.polynomial(h, c);
+      const Segment segment = filter.step(static_cast<double>(input[i]));
       Out* group = output + static_cast<std::size_t>(i) * N;
-      for (int j = 0; j < N; ++j) group[j] = static_cast<Out>(horner(c, positions[j]));
+      for (int j = 0; j < N; ++j) group[j] = static_cast<Out>(segment.at(j));
     }
-    for (int k = 0; k < points; ++k) history[k] = h[k];
-  }
-
-  static double horner(const double (&c)[order + 1], double z) {
-    double y = c[order];
-    for (int r = order - 1; r >= 0; --r) y = y * z + c[r];
-    return y;
+    *this = filter;
   }
 
   double history[points] = {};  // oldest first; the newest input sits at the end

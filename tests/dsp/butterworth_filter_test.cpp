@@ -139,6 +139,26 @@ TEST(ButterworthFilter, SplitBlocksAndFloatForms) {
   for (std::size_t n = 0; n < out.size(); ++n) ASSERT_NEAR(out[n], reference[n], 1e-5) << "sample " << n;
 }
 
+// The chain steps the filter one sample at a time; it must match both output forms, and leave
+// the histories where the block would, so that blocks and steps can follow one another.
+TEST(ButterworthFilter, StepsAsTheBlockFormsDo) {
+  const std::vector<double> input = dsp_test::noise(301, 3.0);
+  const std::vector<double> more = dsp_test::noise(40, 3.0, 777);
+  Lowpass block = designed(176400.0);
+  Lowpass stepped = designed(176400.0);
+  const std::vector<double> reference = run(block, input);
+  for (std::size_t n = 0; n < input.size(); ++n) ASSERT_EQ(stepped.step<double>(input[n]), reference[n]) << n;
+  EXPECT_EQ(run(stepped, more), run(block, more)) << "the histories continue alike";
+
+  Lowpass block_float = designed(176400.0);
+  Lowpass stepped_float = designed(176400.0);
+  std::vector<float> rounded(input.size());
+  block_float.process(input.data(), rounded.data(), count_of(input));
+  for (std::size_t n = 0; n < input.size(); ++n) ASSERT_EQ(stepped_float.step<float>(input[n]), rounded[n]) << n;
+  for (int k = 0; k < Lowpass::size; ++k)
+    EXPECT_EQ(stepped_float.get_output_history()[k], block_float.get_output_history()[k]) << "entry " << k;
+}
+
 TEST(ButterworthFilter, ZeroCountLeavesEverythingAlone) {
   Lowpass filter = designed(88200.0);
   const std::vector<double> input = dsp_test::noise(16);

@@ -140,4 +140,31 @@ TYPED_TEST(DecimationFactor, SplitBlocksEqualOneCallAndFloatFormsRound) {
     EXPECT_EQ(float_to_float[i], static_cast<float>(from_widened[i]));
 }
 
+// The chain steps the decimator's filter itself and keeps the first sample of each group: the same
+// output as the block form, without its scratch.
+TYPED_TEST(DecimationFactor, SteppingTheFilterAndKeepingEachGroupsFirstIsTheBlock) {
+  constexpr int N = TypeParam::value;
+  const std::vector<double> input = dsp_test::noise(N * 24);
+  Decimator<N> block;
+  tune(block);
+  std::vector<double> reference(24);
+  block.process(input.data(), reference.data(), count_of(input));
+
+  Decimator<N> stepped;
+  tune(stepped);
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    for (int j = 0; j < N; ++j) {
+      const double filtered = stepped.get_filter().template step<double>(input[i * N + j]);
+      if (j == 0) {
+        ASSERT_EQ(filtered, reference[i]) << "output " << i;
+      }
+    }
+  }
+  EXPECT_EQ(stepped.get_buffer_size(), 0u);
+  std::vector<double> next(2), next_reference(2);
+  stepped.process(input.data(), next.data(), 2 * N);
+  block.process(input.data(), next_reference.data(), 2 * N);
+  EXPECT_EQ(next, next_reference) << "the filter's histories continue alike";
+}
+
 }  // namespace

@@ -259,6 +259,32 @@ TEST(NewtonRaphsonOptimizer, FloatOutputClampsAndKeepsTheRoundedValue) {
   }
 }
 
+// The chain steps the solver one sample at a time, through jumps, non-finite samples and audio.
+TEST(NewtonRaphsonOptimizer, StepsAsTheBlockFormsDo) {
+  std::vector<double> input = {0.5, kNaN, 0.2, 30.0, -30.0, kInfinity, 0.0, -0.0, 1e-300};
+  const std::vector<double> audio = dsp_test::noise(300, 4.0);
+  input.insert(input.end(), audio.begin(), audio.end());
+
+  Solver block{Circuit(kDtAtFactorTwo)};
+  Solver stepped{Circuit(kDtAtFactorTwo)};
+  const std::vector<double> reference = run(block, input);
+  for (std::size_t n = 0; n < input.size(); ++n) {
+    const double y = stepped.step<double>(input[n]);
+    ASSERT_EQ(y, reference[n]) << "sample " << n;
+    ASSERT_EQ(std::signbit(y), std::signbit(reference[n])) << "sample " << n;
+  }
+  EXPECT_EQ(stepped.get_previous_input(), block.get_previous_input());
+  EXPECT_EQ(stepped.get_previous_output(), block.get_previous_output());
+
+  // A float output is clamped after rounding, and the next sample starts from the rounded value.
+  Solver block_float{Circuit(kDtAtFactorTwo)};
+  Solver stepped_float{Circuit(kDtAtFactorTwo)};
+  std::vector<float> narrow(input.size());
+  block_float.process(input.data(), narrow.data(), count_of(input));
+  for (std::size_t n = 0; n < input.size(); ++n) ASSERT_EQ(stepped_float.step<float>(input[n]), narrow[n]) << n;
+  EXPECT_EQ(stepped_float.get_previous_output(), block_float.get_previous_output());
+}
+
 TEST(NewtonRaphsonOptimizer, FloatInputIsWidenedAndBlocksJoin) {
   const std::vector<float> single = dsp_test::to_float(dsp_test::noise(256, 3.0));
   const std::vector<double> reference = run_from_rest(dsp_test::to_double(single));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -92,6 +93,21 @@ TYPED_TEST(OversamplingFactor, SplitBlocksEqualOneCall) {
   }
   ASSERT_EQ(at, input.size());
   EXPECT_EQ(pieces, whole);
+}
+
+// The chain takes one input sample's polynomial and reads it at each position as it goes.
+TYPED_TEST(OversamplingFactor, EachStepGivesTheGroupOfItsInputSample) {
+  constexpr int N = TypeParam::value;
+  const std::vector<double> input = dsp_test::noise(60);
+  const std::vector<double> whole = upsample<N>(input);
+  Upsampler<N> stepped;
+  for (std::size_t i = 0; i + 10 < input.size(); ++i) {
+    const auto segment = stepped.step(input[i]);
+    for (int j = 0; j < N; ++j) ASSERT_EQ(segment.at(j), whole[i * N + j]) << "input " << i << ", position " << j;
+  }
+  std::vector<double> rest(10 * N);
+  stepped.process(input.data() + input.size() - 10, rest.data(), 10);
+  EXPECT_TRUE(std::equal(rest.begin(), rest.end(), whole.end() - 10 * N)) << "the history continues alike";
 }
 
 TYPED_TEST(OversamplingFactor, FloatFormsRoundTheDoubleResults) {
