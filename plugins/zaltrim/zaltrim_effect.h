@@ -89,8 +89,6 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   void process_block(const Sample* input, Sample* output, VstInt32 sampleFrames);
   template <typename Sample>
   void run_chain(const Sample* input, Sample* output, VstInt32 sampleFrames);
-  // False when a block of n frames cannot be held at the current factor.
-  bool resize_buffers(VstInt32 n);
 
   std::unique_ptr<DSP::GainFilter<double>> gain_filter;
   std::unique_ptr<DSP::MonoFilter<double>> oversampling_filter;
@@ -108,8 +106,4 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   boost::mutex chunk_lock;
   // Serialises blocks and chain swaps.
   boost::mutex lock;
-  VstInt32 buffer_capacity = 0;
-  std::unique_ptr<double[]> buffer_gained;
-  std::unique_ptr<double[]> buffer_oversampled;
-  std::unique_ptr<double[]> buffer_overdriven;
 };

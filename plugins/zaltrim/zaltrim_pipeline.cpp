@@ -1,14 +1,19 @@
 // The audio path of the effect: gain at the host rate, up-sampling by N, the diode clipper at
 // N times the rate, then the 22 kHz low-pass and decimation back to the host rate.
 //
+// The four stages run in one pass per block, each host sample carried through all of them before
+// the next: the low-pass's work then fits into the time the clipper waits on its exponentials,
+// and no array holds the block at the high rate. Every stage does its own arithmetic through its
+// per-sample step, in the order its block form does, so the output is that of the stages run one
+// after the other, to the last bit.
+//
 // One lock serialises blocks and rebuilds. A rebuild designs its stages (the low-pass design
 // allocates and runs trigonometry) before taking the lock and frees the old ones after releasing
 // it, so the audio thread never waits longer than a pointer swap.
 #include <algorithm>
 #include <boost/thread/locks.hpp>
 #include <cstdint>
-#include <limits>
-#include <new>
+#include <type_traits>
 
 #include "butterworth_filter.h"
 #include "decimation_filter.h"
@@ -31,15 +36,44 @@ constexpr double kMaximumSamplingToCutoff = 32.0 * 192000.0 / kCutoffFrequency;
 constexpr double kInputLimit = 1e9;
 
 template <int N>
+using Upsampler = DSP::OversamplingFilter<N, DSP::Oversampling6points5order<double>>;
+using Clipper = DSP::NewtonRaphsonOptimizer<DSP::Zaltrim<double>>;
+using Lowpass = DSP::ButterworthFilter<double, 8>;
+template <int N>
+using Decimator = DSP::DecimationFilter<N, Lowpass>;
+
+// Calls action with the factor as a compile-time constant; 32 stands for any factor not below it.
+template <typename Action>
+void with_factor(VstInt32 factor, Action&& action) {
+  switch (factor) {
+    case 2:
+      action(std::integral_constant<int, 2>());
+      break;
+    case 4:
+      action(std::integral_constant<int, 4>());
+      break;
+    case 8:
+      action(std::integral_constant<int, 8>());
+      break;
+    case 16:
+      action(std::integral_constant<int, 16>());
+      break;
+    default:
+      action(std::integral_constant<int, 32>());
+      break;
+  }
+}
+
+template <int N>
 void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& oversampling,
                      std::unique_ptr<DSP::MonoFilter<double>>& overdrive,
                      std::unique_ptr<DSP::MonoFilter<double>>& decimation) {
-  oversampling = std::make_unique<DSP::OversamplingFilter<N, DSP::Oversampling6points5order<double>>>();
+  oversampling = std::make_unique<Upsampler<N>>();
 
   const double dt = (1.0 / static_cast<double>(rate)) / static_cast<double>(N);
-  overdrive = std::make_unique<DSP::NewtonRaphsonOptimizer<DSP::Zaltrim<double>>>(DSP::Zaltrim<double>(dt));
+  overdrive = std::make_unique<Clipper>(DSP::Zaltrim<double>(dt));
 
-  auto decimator = std::make_unique<DSP::DecimationFilter<N, DSP::ButterworthFilter<double, 8>>>();
+  auto decimator = std::make_unique<Decimator<N>>();
   // The product is formed in single precision, as the chain has always computed it.
   const double sampling_frequency = static_cast<double>(static_cast<float>(N) * rate);
   decimator->set_sampling_frequency(sampling_frequency);
@@ -48,11 +82,37 @@ void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& overs
 }
 
 // NaN passes unchanged: the solver already answers it with its clamp.
-void limit_input(double* samples, std::uint32_t count) {
+double limit_input(double sample) {
+  if (sample > kInputLimit) sample = kInputLimit;
+  if (sample < -kInputLimit) sample = -kInputLimit;
+  return sample;
+}
+
+// One block through the stages make_stages_for<N> built. They run on local copies, written back
+// after the block: the output could alias the stages, the copies cannot, so no store to the output
+// forces their state to be read again. Hosts may process in place: each input sample is read
+// before its output is written.
+template <int N, typename Sample>
+void run_fused(const DSP::GainFilter<double>& gain, DSP::MonoFilter<double>& oversampling,
+               DSP::MonoFilter<double>& overdrive, DSP::MonoFilter<double>& decimation, const Sample* input,
+               Sample* output, std::uint32_t count) {
+  auto& upsampler_stage = static_cast<Upsampler<N>&>(oversampling);
+  auto& clipper_stage = static_cast<Clipper&>(overdrive);
+  Lowpass& lowpass_stage = static_cast<Decimator<N>&>(decimation).get_filter();
+  Upsampler<N> upsampler(upsampler_stage);
+  Clipper clipper(clipper_stage);
+  Lowpass lowpass(lowpass_stage);
+  const double g = gain.get_gain();
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (samples[i] > kInputLimit) samples[i] = kInputLimit;
-    if (samples[i] < -kInputLimit) samples[i] = -kInputLimit;
+    const auto segment = upsampler.step(limit_input(DSP::GainFilter<double>::step(static_cast<double>(input[i]), g)));
+    // The decimator keeps the first high-rate sample of each host sample; the other N - 1 only
+    // advance the low-pass.
+    output[i] = static_cast<Sample>(lowpass.step<double>(clipper.step<double>(segment.at(0))));
+    for (int j = 1; j < N; ++j) lowpass.step<double>(clipper.step<double>(segment.at(j)));
   }
+  upsampler_stage = upsampler;
+  clipper_stage = clipper;
+  lowpass_stage = lowpass;
 }
 
 template <typename Sample>
@@ -64,23 +124,9 @@ void write_silence(Sample* output, VstInt32 sampleFrames) {
 
 ZaltrimEffect::Stages ZaltrimEffect::make_stages(VstInt32 factor, float rate) {
   Stages stages;
-  switch (factor) {
-    case 2:
-      make_stages_for<2>(rate, stages.oversampling, stages.overdrive, stages.decimation);
-      break;
-    case 4:
-      make_stages_for<4>(rate, stages.oversampling, stages.overdrive, stages.decimation);
-      break;
-    case 8:
-      make_stages_for<8>(rate, stages.oversampling, stages.overdrive, stages.decimation);
-      break;
-    case 16:
-      make_stages_for<16>(rate, stages.oversampling, stages.overdrive, stages.decimation);
-      break;
-    default:
-      make_stages_for<32>(rate, stages.oversampling, stages.overdrive, stages.decimation);
-      break;
-  }
+  with_factor(factor, [&](auto n) {
+    make_stages_for<decltype(n)::value>(rate, stages.oversampling, stages.overdrive, stages.decimation);
+  });
   return stages;
 }
 
@@ -106,33 +152,20 @@ void ZaltrimEffect::install_stages(VstInt32 requested_factor) {
       overdrive_filter.swap(fresh.overdrive);
       decimation_filter.swap(fresh.decimation);
       oversampling.store(factor);
-      buffer_capacity = 0;
     }
     return;  // the old stages, now in `fresh`, are freed here, outside the lock
   }
 }
 
-bool ZaltrimEffect::resize_buffers(VstInt32 n) {
-  if (buffer_capacity >= n) return true;
-  const std::uint64_t high_rate = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(oversampling.load());
-  // The decimator's scratch counts samples in 32 bits and its byte size must fit them too.
-  if (high_rate * sizeof(double) > std::numeric_limits<std::uint32_t>::max()) return false;
-  buffer_gained.reset(new double[static_cast<std::size_t>(n)]);
-  buffer_oversampled.reset(new double[high_rate]);
-  buffer_overdriven.reset(new double[high_rate]);
-  buffer_capacity = n;
-  return true;
-}
-
+// The factor and the stages are swapped together under the lock, which the block holds, so the
+// factor names the stages' types.
 template <typename Sample>
 void ZaltrimEffect::run_chain(const Sample* input, Sample* output, VstInt32 sampleFrames) {
-  const auto n = static_cast<std::uint32_t>(sampleFrames);
-  const auto high_rate = n * static_cast<std::uint32_t>(oversampling.load());
-  gain_filter->process(input, buffer_gained.get(), n);
-  limit_input(buffer_gained.get(), n);
-  oversampling_filter->process(buffer_gained.get(), buffer_oversampled.get(), n);
-  overdrive_filter->process(buffer_oversampled.get(), buffer_overdriven.get(), high_rate);
-  decimation_filter->process(buffer_overdriven.get(), output, high_rate);
+  const auto count = static_cast<std::uint32_t>(sampleFrames);
+  with_factor(oversampling.load(), [&](auto n) {
+    run_fused<decltype(n)::value>(*gain_filter, *oversampling_filter, *overdrive_filter, *decimation_filter, input,
+                                  output, count);
+  });
 }
 
 template <typename Sample>
@@ -144,17 +177,7 @@ void ZaltrimEffect::process_block(const Sample* input, Sample* output, VstInt32 
   }
   DenormalGuard flush_denormals;
   boost::mutex::scoped_lock guard(lock);
-  try {
-    if (!resize_buffers(sampleFrames)) {
-      write_silence(output, sampleFrames);
-      return;
-    }
-    run_chain(input, output, sampleFrames);
-  } catch (const std::bad_alloc&) {
-    // Arrays already replaced stay valid but too short; the next block sizes them afresh.
-    buffer_capacity = 0;
-    write_silence(output, sampleFrames);
-  }
+  run_chain(input, output, sampleFrames);
 }
 
 void ZaltrimEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
