@@ -3,20 +3,58 @@
 //
 //   Chain<Sample, N>            the effect's processing entry, 1 kHz sine of amplitude 1, blocks of 512
 //   StagesReference<N>          gain, up-sampler, Newton solver and low-pass written out as plain loops
+//   chain / floor, per signal   the entry against the clipper's Newton iteration alone on the same
+//                               high-rate samples (its dependent latency), ratio printed per pair
+//   InstanceMemory              bytes one instance holds at factor 32 after a block of 4096 frames
 //   SilenceAfterLoud<Sample, N> blocks of silence after a loud signal (the decaying tails go subnormal)
 //   RebuildsDuringBlocks<N>     block times while another thread rebuilds the chain at the same factor
 #include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "butterworth_filter.h"
+#include "newton_raphson_optimizer.h"
 #include "oversampling_6points_5order.h"
+#include "oversampling_filter.h"
+#include "zaltrim.h"
 #include "zaltrim_effect.h"
+
+// Bytes obtained from operator new and not yet returned, by anything in this program.
+namespace {
+std::atomic<std::int64_t> live_bytes{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* block = std::malloc(size ? size : 1);
+  if (!block) throw std::bad_alloc();
+  live_bytes.fetch_add(static_cast<std::int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
+  return block;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept {
+  if (!block) return;
+  live_bytes.fetch_sub(static_cast<std::int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
+  std::free(block);
+}
+void operator delete[](void* block) noexcept { operator delete(block); }
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace {
 
@@ -55,12 +93,35 @@ void report_per_sample(benchmark::State& state, int factor) {
   state.counters["x_realtime"] = benchmark::Counter(samples / kRate, benchmark::Counter::kIsRate);
 }
 
+// A 1 kHz sine of the given amplitude, driven at the given gain.
+struct Signal {
+  const char* name;
+  double amplitude;
+  float gain;
+};
+
+constexpr Signal kUnitSine = {"sine 1.0", 1.0, 1.0f};
+// The unit sine clips; at -40 dBFS the diodes barely conduct (the fewest Newton steps, so the least
+// time to hide the other stages in); +24 dB (10^(24/20) as a float) squares the sine off.
+constexpr Signal kSignals[] = {kUnitSine, {"tone -40 dBFS", 0.01, 1.0f}, {"drive +24 dB", 1.0, 15.848932f}};
+
+// A whole second of signal, walked block by block, so the solver sees a running sine; 86 blocks.
+constexpr std::size_t kSignalFrames = 44032;
+
+// Gain and factor through the state chunk (float32 linear gain, int32 factor, little-endian, as
+// this machine stores them), which sets both at once.
+void set_state(ZaltrimEffect& effect, float gain, std::int32_t factor) {
+  unsigned char chunk[8];
+  std::memcpy(chunk, &gain, sizeof(gain));
+  std::memcpy(chunk + 4, &factor, sizeof(factor));
+  effect.setChunk(chunk, sizeof(chunk), false);
+}
+
 template <typename Sample, int N>
-void Chain(benchmark::State& state) {
+void ChainOnSignal(benchmark::State& state, Signal signal) {
   ZaltrimEffect effect(quiet_host);
-  effect.set_oversampling(N);
-  // A whole second of signal, walked block by block, so the solver sees a running sine.
-  auto input = sine<Sample>(44032, 1.0);
+  set_state(effect, signal.gain, N);
+  auto input = sine<Sample>(kSignalFrames, signal.amplitude);
   std::vector<Sample> output(kBlock);
   std::size_t at = 0;
   for (auto _ : state) {
@@ -70,6 +131,130 @@ void Chain(benchmark::State& state) {
   }
   report_per_sample(state, N);
 }
+
+template <typename Sample, int N>
+void Chain(benchmark::State& state) {
+  ChainOnSignal<Sample, N>(state, kUnitSine);
+}
+
+// The chain's dependent-latency floor: the clipper's Newton iteration written out, as the solver
+// does it, with the state in locals. Per sample the loop term's exponential, then per step one
+// exponential and one division, each waiting on the one before; the next sample waits on the
+// result. Nothing else in the chain feeds a later sample, so a chain that hides the gain, the
+// up-sampler and the low-pass in those waits costs exactly this.
+class ClipperFloor {
+ public:
+  explicit ClipperFloor(int factor) {
+    const DSP::Zaltrim<double> circuit((1.0 / static_cast<double>(kRate)) / factor);
+    B = circuit.B;
+    Is = circuit.diodes.Is;
+    Vt = circuit.diodes.Vt;
+    inverse_A = 1.0 / circuit.A;
+    inverse_Vt = 1.0 / Vt;
+  }
+
+  double solve(double x) {
+    const double term = (x_prev - x) + B * (Is * sign(y_prev) * (std::exp(std::fabs(y_prev) / Vt) - 1.0)) - y_prev;
+    double y = y_prev;
+    for (int k = 0;;) {
+      const double e = std::exp(std::fabs(y) * inverse_Vt);
+      const double derivative = inverse_A + Is * e * inverse_Vt;
+      const double value = (term + y) * inverse_A + sign(y) * Is * (e - 1.0);
+      if (std::fabs(derivative) < 2.220446049250313e-16) break;
+      const double y_new = y - value / derivative;
+      if (std::fabs(y_new - y) < 1e-05) {
+        y = y_new;
+        break;
+      }
+      y = y_new;
+      if (++k == 10000) break;
+    }
+    x_prev = x;
+    y_prev = (y >= 1.0 || std::isnan(y)) ? 1.0 : (y <= -1.0 ? -1.0 : y);
+    return y_prev;
+  }
+
+ private:
+  static double sign(double v) {
+    if (v == 0.0) return 0.0;
+    return std::signbit(v) ? -1.0 : 1.0;
+  }
+
+  double B, Is, Vt, inverse_A, inverse_Vt;
+  double x_prev = 0.0, y_prev = 0.0;
+};
+
+// What the chain's clipper sees for the signal: the float samples widened, the gain, the
+// up-sampler, computed once outside the timing.
+template <int N>
+std::vector<double> clipper_input(const Signal& signal) {
+  const auto host = sine<float>(kSignalFrames, signal.amplitude);
+  std::vector<double> gained(host.size());
+  for (std::size_t i = 0; i < host.size(); ++i) gained[i] = static_cast<double>(host[i]) * signal.gain;
+  DSP::OversamplingFilter<N, DSP::Oversampling6points5order<double>> upsampler;
+  std::vector<double> high_rate(host.size() * N);
+  upsampler.process(gained.data(), high_rate.data(), static_cast<std::uint32_t>(host.size()));
+  return high_rate;
+}
+
+template <int N>
+void Floor(benchmark::State& state, Signal signal) {
+  const std::vector<double> input = clipper_input<N>(signal);
+  // The floor must do the clipper's work exactly: same results, hence the same steps.
+  DSP::NewtonRaphsonOptimizer<DSP::Zaltrim<double>> clipper(
+      DSP::Zaltrim<double>((1.0 / static_cast<double>(kRate)) / N));
+  std::vector<double> expected(input.size());
+  clipper.process(input.data(), expected.data(), static_cast<std::uint32_t>(input.size()));
+  ClipperFloor check(N);
+  for (std::size_t k = 0; k < input.size(); ++k) {
+    if (check.solve(input[k]) != expected[k]) {
+      state.SkipWithError("the floor does not solve as the clipper does");
+      return;
+    }
+  }
+  ClipperFloor floor(N);
+  std::size_t at = 0;
+  for (auto _ : state) {
+    const double* block = input.data() + at * N;
+    double y = 0.0;
+    for (int k = 0; k < kBlock * N; ++k) y = floor.solve(block[k]);
+    benchmark::DoNotOptimize(y);
+    at = (at + kBlock) % kSignalFrames;
+  }
+  report_per_sample(state, N);
+}
+
+// Prints after each chain row its ratio to the floor of the same factor and signal, from CPU
+// times (per aggregate when repetitions are asked for).
+class FloorRatioReporter : public benchmark::ConsoleReporter {
+ public:
+  // Colour only on a terminal, so that figures piped into a file stay plain text.
+  FloorRatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      // A ratio of spreads means nothing: single runs, means and medians only.
+      if (run.error_occurred || run.aggregate_name == "stddev" || run.aggregate_name == "cv") continue;
+      // "floor N=8 sine 1.0" is the floor of "chain float N=8 sine 1.0" and "chain double N=8 sine 1.0".
+      const std::string& name = run.run_name.function_name;
+      const std::string::size_type factor = name.find(" N=");
+      if (factor == std::string::npos) continue;
+      const std::pair<std::string, std::string> key{name.substr(factor), run.aggregate_name};
+      if (name.rfind("floor", 0) == 0) {
+        floors[key] = run.GetAdjustedCPUTime();
+        continue;
+      }
+      const auto found = floors.find(key);
+      if (found == floors.end()) continue;
+      std::printf("%-40s %-8s ratio chain/floor %.3f\n", name.c_str(), run.aggregate_name.c_str(),
+                  run.GetAdjustedCPUTime() / found->second);
+    }
+  }
+
+ private:
+  std::map<std::pair<std::string, std::string>, double> floors;
+};
 
 // The stages' arithmetic written out: per host sample one multiply, 18 multiply-adds and N fifth-
 // order Horner evaluations; per high-rate sample Newton steps with one exp each, then the 9 + 8
@@ -173,6 +358,24 @@ void Reference(benchmark::State& state) {
   report_per_sample(state, N);
 }
 
+// What one instance holds at factor 32 once the host has sent a block of 4096 frames through each
+// entry: the bytes it obtained from operator new (counted at the top of this file) and still holds. A
+// first instance is made and closed before, so the libraries' one-time set-up is not counted.
+void InstanceMemory(benchmark::State& state) {
+  constexpr int kFrames = 4096;
+  std::vector<float> single(kFrames, 0.5f), single_out(kFrames);
+  std::vector<double> dual(kFrames, 0.5), dual_out(kFrames);
+  { ZaltrimEffect first(quiet_host); }
+  for (auto _ : state) {
+    const std::int64_t before = live_bytes.load();
+    auto effect = std::make_unique<ZaltrimEffect>(quiet_host);
+    set_state(*effect, 1.0f, 32);
+    process(*effect, single.data(), single_out.data(), kFrames);
+    process(*effect, dual.data(), dual_out.data(), kFrames);
+    state.counters["KiB"] = static_cast<double>(live_bytes.load() - before) / 1024.0;
+  }
+}
+
 // A loud burst, then silence: the clipper's and the low-pass's tails decay towards zero through
 // the subnormal range, which must cost no more than the steady signal.
 template <typename Sample, int N>
@@ -249,5 +452,31 @@ BENCHMARK_TEMPLATE(SilenceAfterLoud, float, 32);
 BENCHMARK_TEMPLATE(SilenceAfterLoud, double, 2);
 BENCHMARK_TEMPLATE(SilenceAfterLoud, double, 32);
 BENCHMARK_TEMPLATE(RebuildsDuringBlocks, 8)->Arg(0)->Arg(1)->Arg(2)->Iterations(4000)->UseRealTime();
+BENCHMARK(InstanceMemory)->Iterations(1);
 
-BENCHMARK_MAIN();
+namespace {
+
+// Each floor beside the two entries on the same signal, so that each ratio comes from neighbours.
+template <int N>
+void register_floor_comparisons() {
+  for (const Signal& signal : kSignals) {
+    const std::string suffix = " N=" + std::to_string(N) + " " + signal.name;
+    benchmark::RegisterBenchmark(("floor" + suffix).c_str(), Floor<N>, signal);
+    benchmark::RegisterBenchmark(("chain float" + suffix).c_str(), ChainOnSignal<float, N>, signal);
+    benchmark::RegisterBenchmark(("chain double" + suffix).c_str(), ChainOnSignal<double, N>, signal);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  register_floor_comparisons<2>();
+  register_floor_comparisons<8>();
+  register_floor_comparisons<32>();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  FloorRatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
