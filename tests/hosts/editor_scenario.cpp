@@ -316,6 +316,31 @@ void check_about_box(Results& results, HostModel& model, const Screen& screen, c
 
 }  // namespace
 
+IdleDrivenHost::IdleDrivenHost(const zhost::Plugin& plugin, pid_t main, int idle_period_ms)
+    : plugin(plugin), main(main), idle_period_ms(idle_period_ms) {}
+
+IdleDrivenHost::~IdleDrivenHost() = default;
+
+void IdleDrivenHost::pump(int milliseconds) {
+  const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  auto next_idle = Clock::now();
+  while (Clock::now() < end) {
+    if (window) window->handle_events();
+    if (Clock::now() >= next_idle) {
+      plugin.dispatch(effEditIdle);
+      next_idle += std::chrono::milliseconds(idle_period_ms);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+unsigned long IdleDrivenHost::make_window(int width, int height) {
+  window = std::make_unique<zhost::X11Window>("editor host", width, height);
+  return window->id();
+}
+
+void IdleDrivenHost::destroy_window(unsigned long) { window.reset(); }
+
 void Results::check(bool ok, const std::string& what, const std::string& detail) {
   ++(ok ? passed : failed);
   std::printf("%s: %s%s%s\n", ok ? "ok" : "FAILED", what.c_str(), detail.empty() ? "" : " - ", detail.c_str());

@@ -11,9 +11,11 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "vst_host.h"
+#include "x11_window.h"
 
 namespace host_model {
 
@@ -29,6 +31,25 @@ class HostModel {
   virtual void destroy_window(unsigned long window) = 0;
   // The host's main thread, whose loop must keep running.
   virtual pid_t main_thread() const = 0;
+};
+
+// A host without a toolkit loop on the editor's thread: its own Xlib window for the editor, and
+// idle calls at its own pace, from the thread that calls pump().
+class IdleDrivenHost : public HostModel {
+ public:
+  IdleDrivenHost(const zhost::Plugin& plugin, pid_t main, int idle_period_ms);
+  ~IdleDrivenHost() override;
+
+  void pump(int milliseconds) override;
+  unsigned long make_window(int width, int height) override;
+  void destroy_window(unsigned long window) override;
+  pid_t main_thread() const override { return main; }
+
+ private:
+  const zhost::Plugin& plugin;
+  pid_t main;
+  int idle_period_ms;
+  std::unique_ptr<zhost::X11Window> window;
 };
 
 struct Results {
