@@ -76,13 +76,13 @@ QZaltrim::~QZaltrim() { delete about_box; }
 float QZaltrim::gain(int position) { return static_cast<float>(std::pow(10.0, static_cast<double>(position) * 0.005)); }
 
 int QZaltrim::position(float gain) {
-  const auto a = static_cast<float>(std::log(static_cast<double>(gain)));
-  const auto b = static_cast<float>(std::log(10.0));
-  const float t = (a / b) * 200.0f;
-  // Limited before the conversion: an infinite or NaN t has no integer (log of 0 is -inf).
-  if (!(t > static_cast<float>(kMinimumPosition))) return kMinimumPosition;
-  if (t >= static_cast<float>(kMaximumPosition)) return kMaximumPosition;
-  return static_cast<int>(t);
+  // The nearest tenth of a dB, as hosts show the parameter: the label agrees with the host's
+  // display, and each of the dial's own gains maps back onto its own position.
+  const double tenths = 200.0 * std::log10(static_cast<double>(gain));
+  // Limited before the conversion: an infinite or NaN value has no integer (log of 0 is -inf).
+  if (!(tenths > kMinimumPosition)) return kMinimumPosition;
+  if (tenths >= kMaximumPosition) return kMaximumPosition;
+  return static_cast<int>(std::lround(tenths));
 }
 
 int QZaltrim::index(int factor) {

@@ -4,7 +4,7 @@
 //
 // Dial position p (tenths of a dB) and linear gain g:
 //   gain(p)     = float(10^(p * 0.005))                         (double pow, narrowed once)
-//   position(g) = trunc(float(ln g) / float(ln 10) * 200.0f)   (single-precision, toward zero)
+//   position(g) = round(200 * log10 g)                          (the nearest tenth of a dB)
 //
 // Only the user's own gestures go to the effect and on to the host: a press and drag is one edit
 // (begin, a change per step, end), a wheel step or a key one edit of its own. A gain that comes
@@ -31,7 +31,8 @@ class QZaltrim : public QWinWidget {
 
   // Linear gain of a dial position.
   static float gain(int position);
-  // Dial position of a linear gain, limited to the dial's -400..400; no gain, or NaN, is -400.
+  // Dial position of a linear gain, the nearest tenth of a dB, limited to the dial's -400..400;
+  // no gain, or NaN, is -400.
   static int position(float gain);
   // Combo index of an oversampling factor: its significant bits minus 2. Ends for every integer.
   static int index(int factor);

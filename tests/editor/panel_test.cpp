@@ -58,10 +58,12 @@ TEST(PanelMapping, GainOfPosition) {
   EXPECT_LT(QZaltrim::gain(60), 2.0f);
 }
 
-TEST(PanelMapping, PositionTruncatesTowardZeroAndStaysOnTheDial) {
+TEST(PanelMapping, PositionIsTheNearestTenthOfADbOnTheDial) {
   EXPECT_EQ(QZaltrim::position(1.0f), 0);
-  EXPECT_EQ(QZaltrim::position(0.5f), -60);  // -60.206: toward zero, not to the nearest
+  EXPECT_EQ(QZaltrim::position(0.5f), -60);  // -60.206
   EXPECT_EQ(QZaltrim::position(2.0f), 60);
+  EXPECT_EQ(QZaltrim::position(3.98107f), 120);  // 11.99999 dB: a truncation would show 11.9
+  EXPECT_EQ(QZaltrim::position(0.1f), -200);
   EXPECT_EQ(QZaltrim::position(1000.0f), 400);
   EXPECT_EQ(QZaltrim::position(std::numeric_limits<float>::infinity()), 400);
   EXPECT_EQ(QZaltrim::position(0.0f), -400);
@@ -69,19 +71,20 @@ TEST(PanelMapping, PositionTruncatesTowardZeroAndStaysOnTheDial) {
   EXPECT_EQ(QZaltrim::position(std::numeric_limits<float>::quiet_NaN()), -400);
 }
 
-TEST(PanelMapping, EveryPositionSettlesTowardZeroWithinFourSteps) {
-  int stable = 0;
-  for (int p = -400; p <= 400; ++p) {
-    int steps = 0;
-    int q = p;
-    for (int next = QZaltrim::position(QZaltrim::gain(q)); next != q; next = QZaltrim::position(QZaltrim::gain(q))) {
-      ASSERT_EQ(std::abs(next), std::abs(q) - 1) << "from " << p << " at " << q;
-      q = next;
-      ASSERT_LE(++steps, 4) << "from " << p;
-    }
-    stable += steps == 0 ? 1 : 0;
+TEST(PanelMapping, EveryDialPositionMapsOntoItself) {
+  for (int p = -400; p <= 400; ++p) ASSERT_EQ(QZaltrim::position(QZaltrim::gain(p)), p);
+}
+
+// The dial's label and the host's display text show the same tenth of a dB for every value a
+// host can set.
+TEST(PanelMapping, DialAgreesWithTheHostsDisplay) {
+  ZaltrimEffect effect(nullptr);
+  for (int step = 0; step <= 1000; ++step) {
+    effect.setParameter(0, static_cast<float>(step) / 1000.0f);
+    char display[kVstMaxParamStrLen + 1] = {};
+    effect.getParameterDisplay(0, display);
+    EXPECT_EQ(QZaltrim::position(effect.get_gain()), std::lround(10.0 * std::stod(display))) << display;
   }
-  EXPECT_EQ(stable, 621);
 }
 
 TEST(PanelMapping, IndexOfFactorEndsForEveryInteger) {
