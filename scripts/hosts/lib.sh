@@ -75,6 +75,20 @@ pixels_changed() {
   timeout 20 compare -metric AE "$a" "$b" null: 2>&1 | cut -d' ' -f1
 }
 
+# Differing pixels between two pictures, ignoring shades closer than 5 % (a focused or hovered
+# widget is tinted: the factor box is #FAFAFA after a click, #F4F4F4 otherwise).
+pixels_differ() { timeout 20 compare -fuzz 5% -metric AE "$OUT/$1.png" "$OUT/$2.png" null: 2>&1 | cut -d' ' -f1; }
+
+# Cuts the region WxH+X+Y out of screenshot NAME into screenshot CUT, so that a panel can be
+# compared across runs of the host, where its window may sit elsewhere.
+cut_shot() { timeout 20 convert "$OUT/$1.png" -crop "$2" +repage "$OUT/$3.png"; }
+
+# Two cuts side by side in one picture, for a look by eye.
+side_by_side() { timeout 20 convert "$OUT/$1.png" "$OUT/$2.png" +append "$OUT/$3.png"; }
+
+# "yes" once CHECK succeeds within 5 s, else "no": how long a host may take to show a change.
+within_5s() { wait_until 5 "$@" && echo yes || echo no; }
+
 # Focus matters: with no window manager X sends keys to the focus window, not the one on top.
 keys_to() {
   local window=$1
@@ -181,7 +195,7 @@ setup() {
   LOG=$OUT/log.txt
   : >"$LOG"
   : >"$OUT/results.tsv"
-  rm -f "$OUT"/*.png
+  rm -f "$OUT"/*.png "$OUT"/*.stdout.txt "$OUT"/*.stderr.txt
   WORK=$(mktemp -d "/tmp/zaltrim-$HOST.XXXXXX")
   trap cleanup EXIT
   trap 'exit 130' INT TERM

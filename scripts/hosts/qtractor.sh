@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Drives Qtractor as a user would: a session with Zaltrim on an audio track, the editor opened
-# from the track's plug-in list, the dial turned, a factor picked, the about box shown, save and
-# exit; then opens the saved session again and reads the state it kept.
+# from the track's plug-in list, a factor picked (is the session now modified?), saved if it
+# can be, the dial turned (modified now?), the about box shown, save and exit; then opens the
+# saved session again, reads the state it kept and compares the reopened editor with the panel
+# as it was before saving.
 #
 #   scripts/hosts/qtractor.sh [MODULE] [OUTDIR]   (defaults build/QtZaltrim.so, build/hosts/qtractor)
 #
@@ -157,22 +159,20 @@ open_editor() {
 
 modified() { [[ -n $(windows '\[modified\] — Qtractor$') ]]; }
 
+title() { timeout 10 "${XWIN[@]}" list | awk -v id="$MAIN" '$1 == id' | cut -d' ' -f8-; }
+
 turn_dial() {
   # The dial follows the pointer's angle around its centre (about 45 px from the panel's right
   # edge, 54 px down): right of the centre, from 20 px below it to 20 px above, ends near +12 dB.
-  local x=$((P_X + P_W - 25)) y=$((P_Y + 74)) changed
-  modified && log "session already modified before the dial was touched"
-  shot 03-before-dial
+  local x=$((P_X + P_W - 25)) y=$((P_Y + 74)) changed was
+  was=$(modified && echo "modified" || echo "unmodified")
+  shot 04-before-dial
   drag_vertically "$x" "$y" 40
   sleep 1
-  shot 03-dial-turned
-  changed=$(pixels_changed 03-before-dial 03-dial-turned "${P_W}x${P_H}+${P_X}+${P_Y}")
+  shot 04-dial-turned
+  changed=$(pixels_changed 04-before-dial 04-dial-turned "${P_W}x${P_H}+${P_X}+${P_Y}")
   record "dial drag" "$( ((${changed:-0} > 50)) && echo "panel redrawn ($changed pixels)" || echo "no visible change")"
-  if wait_until 5 modified; then
-    record "Save enabled after the dial gesture" "yes (title shows [modified])"
-  else
-    record "Save enabled after the dial gesture" "no: the session does not count as modified"
-  fi
+  record "modified (Save enabled) after a dial gesture, session $was before" "$(within_5s modified): title '$(title)'"
 }
 
 pick_factor() {
@@ -185,13 +185,41 @@ pick_factor() {
     return 1
   fi
   geometry L "$popup"
-  shot 04-factor-list
+  shot 03-factor-list
   # Five entries of equal height (2, 4, 8, 16, 32): the middle one is 8.
   click_at $((L_X + L_W / 2)) $((L_Y + L_H / 2))
   sleep 1
-  shot 04-factor-8
+  shot 03-factor-8
   record "factor list" "popup ${L_W}x${L_H} appeared, middle entry (8) clicked"
-  record "Save enabled after the factor change" "$(modified && echo yes || echo no)"
+  record "modified (Save enabled) after a factor pick (first gesture, none before)" "$(within_5s modified): title '$(title)'"
+}
+
+# Ctrl+S only; Save is disabled while the session is unmodified, and then nothing is written.
+save_if_enabled() {
+  local saved_before
+  saved_before=$(stat -c %Y.%s "$SESSION_FILE")
+  sleep 1  # a save within the same second would leave the time unchanged
+  keys_to "$MAIN" ctrl+s
+  if wait_until 5 changed_since "$SESSION_FILE" "$saved_before"; then
+    record "$1" "session file rewritten: $(python3 "$HOSTS_DIR/state.py" "$SESSION_FILE")"
+  else
+    record "$1" "nothing written (Save disabled); title '$(title)'"
+  fi
+}
+
+# The panel as the user left it, to compare with the panel after the session is opened again.
+panel_before_save() {
+  shot 06-before-save
+  cut_shot 06-before-save "${P_W}x${P_H}+${P_X}+${P_Y}" 06-panel-before-save
+}
+
+compare_reopened_panel() {
+  local differ
+  cut_shot 09-editor-open "${P_W}x${P_H}+${P_X}+${P_Y}" 09-panel-reopened
+  side_by_side 06-panel-before-save 09-panel-reopened 09-panel-before-after
+  differ=$(pixels_differ 06-panel-before-save 09-panel-reopened)
+  record "09: reopened editor against the panel before saving" \
+    "$( ((differ == 0)) && echo "identical" || echo "$differ pixels differ") (09-panel-before-after.png)"
 }
 
 show_about() {
@@ -286,9 +314,11 @@ if start_qtractor 01 "$SESSION_FILE"; then
   if open_editor 02; then
     record "Qtractor main thread CPU, editor open and idle, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
     thread_table "$PID" >"$OUT/threads.txt"
-    turn_dial
     pick_factor
+    save_if_enabled "Ctrl+S after the factor pick"
+    turn_dial
     show_about
+    panel_before_save
     close_editor 06
     shot 06-editor-closed
   fi
@@ -301,7 +331,7 @@ cp "$SAVED" "$OUT/saved.qts"
 
 # The plug-in gets its state back from the session: the reopened editor should show it.
 if start_qtractor 08 "$SAVED"; then
-  open_editor 09 && close_editor 09
+  open_editor 09 && compare_reopened_panel && close_editor 09
   quit 10
 fi
 report_host_messages 08

@@ -16,10 +16,10 @@ for host in ardour qtractor; do
   ((code == 0)) || status=1
   ((code == 124)) && printf '%s\t%s\t%s\n' "$host" "script" "stopped after 600 s" >>"$out/results.tsv"
 done
-printf '\n%-9s %-52s %s\n' host check result
+printf '\n%-9s %-72s %s\n' host check result
 for host in ardour qtractor; do
   while IFS=$'\t' read -r name check result; do
-    printf '%-9s %-52s %s\n' "$name" "$check" "$result"
+    printf '%-9s %-72s %s\n' "$name" "$check" "$result"
   done <"$ROOT/build/hosts/$host/results.tsv"
 done
 exit "$status"
