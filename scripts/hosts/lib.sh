@@ -110,6 +110,27 @@ drag_vertically() {
   timeout 5 xdotool mouseup 1
 }
 
+# The editor's factor list opened from the panel at P_X/P_Y/P_W/P_H (its box is BOTTOM px above
+# the panel's bottom edge) and its middle entry, 8, picked; shots PREFIX-factor-list and
+# PREFIX-factor-8. Fails when no list appeared.
+pick_factor_eight() {
+  local prefix=$1 bottom=$2 before popup
+  before=$(viewable_ids)
+  click_at $((P_X + P_W - 45)) $((P_Y + P_H - bottom))
+  wait_until 5 has_new_window "$before" && popup=$(new_window "$before")
+  if [[ -z ${popup:-} ]]; then
+    record "factor list" "no popup list appeared"
+    return 1
+  fi
+  geometry L "$popup"
+  shot "$prefix-factor-list"
+  # Five entries of equal height (2, 4, 8, 16, 32): the middle one is 8.
+  click_at $((L_X + L_W / 2)) $((L_Y + L_H / 2))
+  sleep 1
+  shot "$prefix-factor-8"
+  record "factor list" "popup ${L_W}x${L_H} appeared, middle entry (8) clicked"
+}
+
 # Names, states and CPU ticks of every thread of PID.
 thread_table() {
   local task

@@ -176,21 +176,7 @@ turn_dial() {
 }
 
 pick_factor() {
-  local before popup
-  before=$(viewable_ids)
-  click_at $((P_X + P_W - 45)) $((P_Y + P_H - 23))
-  wait_until 5 has_new_window "$before" && popup=$(new_window "$before")
-  if [[ -z ${popup:-} ]]; then
-    record "factor list" "no popup list appeared"
-    return 1
-  fi
-  geometry L "$popup"
-  shot 03-factor-list
-  # Five entries of equal height (2, 4, 8, 16, 32): the middle one is 8.
-  click_at $((L_X + L_W / 2)) $((L_Y + L_H / 2))
-  sleep 1
-  shot 03-factor-8
-  record "factor list" "popup ${L_W}x${L_H} appeared, middle entry (8) clicked"
+  pick_factor_eight 03 23 || return 1
   record "modified (Save enabled) after a factor pick (first gesture, none before)" "$(within_5s modified): title '$(title)'"
 }
 
