@@ -3,15 +3,12 @@
 // one run. Every benchmark processes one host block of 512 frames (512 * N high-rate samples)
 // per iteration and reports nanoseconds per host-rate and per high-rate sample.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "butterworth_filter.h"
@@ -19,6 +16,7 @@
 #include "newton_raphson_optimizer.h"
 #include "oversampling_6points_5order.h"
 #include "oversampling_filter.h"
+#include "ratio_reporter.h"
 #include "zaltrim.h"
 
 namespace {
@@ -225,38 +223,26 @@ constexpr char kLoudBlock[] = "solver sine 10 N=2";
 
 // Prints, after each reference row, the ratio of the stage's CPU time to the reference's, and
 // after the NaN block its ratio to the loud sine (per aggregate when repetitions are asked for).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Colour only on a terminal, so that figures piped into a file stay plain text.
-  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      // A ratio of spreads means nothing: single runs, means and medians only.
-      if (run.error_occurred || run.aggregate_name == "stddev" || run.aggregate_name == "cv") continue;
-      const std::string& name = run.run_name.function_name;
-      const std::string::size_type marker = name.rfind(" reference");
-      if (marker != std::string::npos) {
-        print_ratio(name.substr(0, marker), run, "stage/reference");
-      } else if (name == kNaNBlock) {
-        print_ratio(kLoudBlock, run, "NaN/loud sine", true);
-      } else {
-        times[{name, run.aggregate_name}] = run.GetAdjustedCPUTime();
-      }
+class StageRatioReporter : public RatioReporter {
+ protected:
+  void compare(const Run& run) override {
+    const std::string& name = run.run_name.function_name;
+    const std::string::size_type marker = name.rfind(" reference");
+    if (marker != std::string::npos) {
+      print(run, "stage/reference", ratio_to(name.substr(0, marker), run), true);
+    } else if (name == kNaNBlock) {
+      print(run, "NaN/loud sine", ratio_to(kLoudBlock, run), false);
+    } else {
+      remember(name, run);
     }
   }
 
  private:
-  void print_ratio(const std::string& stage, const Run& run, const char* what, bool inverse = false) {
-    const auto found = times.find({stage, run.aggregate_name});
-    if (found == times.end()) return;
-    const double ratio = found->second / run.GetAdjustedCPUTime();
+  static void print(const Run& run, const char* what, double ratio, bool inverse) {
+    if (ratio == 0.0) return;
     std::printf("%-44s %-8s ratio %s %.3f\n", run.run_name.function_name.c_str(), run.aggregate_name.c_str(), what,
                 inverse ? 1.0 / ratio : ratio);
   }
-
-  std::map<std::pair<std::string, std::string>, double> times;
 };
 
 template <int N>
@@ -285,7 +271,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark(kNaNBlock, solver<2>, std::numeric_limits<double>::quiet_NaN());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  StageRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

@@ -10,7 +10,6 @@
 //   RebuildsDuringBlocks<N>     block times while another thread rebuilds the chain at the same factor
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -32,6 +30,7 @@
 #include "newton_raphson_optimizer.h"
 #include "oversampling_6points_5order.h"
 #include "oversampling_filter.h"
+#include "ratio_reporter.h"
 #include "zaltrim.h"
 #include "zaltrim_effect.h"
 
@@ -86,10 +85,10 @@ void process(ZaltrimEffect& effect, Sample* input, Sample* output, int frames) {
 
 void report_per_sample(benchmark::State& state, int factor) {
   const double samples = static_cast<double>(state.iterations()) * kBlock;
-  state.counters["ns_per_host_sample"] = benchmark::Counter(samples, benchmark::Counter::kIsRate |
-                                                                         benchmark::Counter::kInvert);
-  state.counters["ns_per_high_rate_sample"] = benchmark::Counter(samples * factor, benchmark::Counter::kIsRate |
-                                                                                       benchmark::Counter::kInvert);
+  state.counters["ns_per_host_sample"] =
+      benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_high_rate_sample"] =
+      benchmark::Counter(samples * factor, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["x_realtime"] = benchmark::Counter(samples / kRate, benchmark::Counter::kIsRate);
 }
 
@@ -226,34 +225,21 @@ void Floor(benchmark::State& state, Signal signal) {
 
 // Prints after each chain row its ratio to the floor of the same factor and signal, from CPU
 // times (per aggregate when repetitions are asked for).
-class FloorRatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Colour only on a terminal, so that figures piped into a file stay plain text.
-  FloorRatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      // A ratio of spreads means nothing: single runs, means and medians only.
-      if (run.error_occurred || run.aggregate_name == "stddev" || run.aggregate_name == "cv") continue;
-      // "floor N=8 sine 1.0" is the floor of "chain float N=8 sine 1.0" and "chain double N=8 sine 1.0".
-      const std::string& name = run.run_name.function_name;
-      const std::string::size_type factor = name.find(" N=");
-      if (factor == std::string::npos) continue;
-      const std::pair<std::string, std::string> key{name.substr(factor), run.aggregate_name};
-      if (name.rfind("floor", 0) == 0) {
-        floors[key] = run.GetAdjustedCPUTime();
-        continue;
-      }
-      const auto found = floors.find(key);
-      if (found == floors.end()) continue;
-      std::printf("%-40s %-8s ratio chain/floor %.3f\n", name.c_str(), run.aggregate_name.c_str(),
-                  run.GetAdjustedCPUTime() / found->second);
+class FloorRatioReporter : public RatioReporter {
+ protected:
+  void compare(const Run& run) override {
+    // "floor N=8 sine 1.0" is the floor of "chain float N=8 sine 1.0" and "chain double N=8 sine 1.0".
+    const std::string& name = run.run_name.function_name;
+    const std::string::size_type factor = name.find(" N=");
+    if (factor == std::string::npos) return;
+    if (name.rfind("floor", 0) == 0) {
+      remember(name.substr(factor), run);
+      return;
     }
+    const double ratio = ratio_to(name.substr(factor), run);
+    if (ratio != 0.0)
+      std::printf("%-40s %-8s ratio chain/floor %.3f\n", name.c_str(), run.aggregate_name.c_str(), ratio);
   }
-
- private:
-  std::map<std::pair<std::string, std::string>, double> floors;
 };
 
 // The stages' arithmetic written out: per host sample one multiply, 18 multiply-adds and N fifth-
@@ -392,9 +378,8 @@ void SilenceAfterLoud(benchmark::State& state) {
     for (int block = 0; block < 8; ++block) process(effect, silence.data(), output.data(), kBlock);
     benchmark::DoNotOptimize(output.data());
   }
-  state.counters["ns_per_host_sample"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * 8 * kBlock,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_host_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * 8 * kBlock,
+                                                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The audio thread's block times while another thread keeps rebuilding the chain at the same
