@@ -146,16 +146,7 @@ measure_gui() {
 }
 
 turn_dial() {
-  # The dial follows the pointer's angle around its centre (about 45 px from the panel's right
-  # edge, 52 px down): right of the centre, from 20 px below it to 20 px above, ends near +12 dB.
-  local x=$((P_X + P_W - 25)) y=$((P_Y + 72))
-  shot 06-before-dial
-  drag_vertically "$x" "$y" 40
-  sleep 1
-  shot 06-dial-turned
-  local changed
-  changed=$(pixels_changed 06-before-dial 06-dial-turned "${P_W}x${P_H}+${P_X}+${P_Y}")
-  record "dial drag" "$( ((${changed:-0} > 50)) && echo "panel redrawn ($changed pixels)" || echo "no visible change")"
+  drag_dial 06 52
   record "modified after a dial gesture (session saved just before)" "$(within_5s dirty): title '$(title)'"
 }
 

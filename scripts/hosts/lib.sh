@@ -110,6 +110,20 @@ drag_vertically() {
   timeout 5 xdotool mouseup 1
 }
 
+# The dial turned on the panel at P_X/P_Y/P_W/P_H: it follows the pointer's angle around its
+# centre (about 45 px from the panel's right edge and CENTRE px down), so a press right of the
+# centre, dragged from 20 px below it to 20 px above, ends near +12 dB; shots PREFIX-before-dial
+# and PREFIX-dial-turned.
+drag_dial() {
+  local prefix=$1 centre=$2 changed
+  shot "$prefix-before-dial"
+  drag_vertically $((P_X + P_W - 25)) $((P_Y + centre + 20)) 40
+  sleep 1
+  shot "$prefix-dial-turned"
+  changed=$(pixels_changed "$prefix-before-dial" "$prefix-dial-turned" "${P_W}x${P_H}+${P_X}+${P_Y}")
+  record "dial drag" "$( ((${changed:-0} > 50)) && echo "panel redrawn ($changed pixels)" || echo "no visible change")"
+}
+
 # The editor's factor list opened from the panel at P_X/P_Y/P_W/P_H (its box is BOTTOM px above
 # the panel's bottom edge) and its middle entry, 8, picked; shots PREFIX-factor-list and
 # PREFIX-factor-8. Fails when no list appeared.
