@@ -12,8 +12,6 @@
 namespace {
 
 constexpr VstInt32 kChunkSize = 8;
-constexpr float kMinimumSampleRate = 1000.0f;
-constexpr float kMaximumSampleRate = 1000000.0f;
 
 void write_le32(unsigned char* out, std::uint32_t bits) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(bits >> (8 * i));
@@ -49,7 +47,7 @@ void format_gain(float gain, char* text) {
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) { return new ZaltrimEffect(audioMaster); }
 
 ZaltrimEffect::ZaltrimEffect(audioMasterCallback audioMaster)
-    : QObject(nullptr), AudioEffectX(audioMaster, 1, 1), sample_rate(sampleRate) {
+    : QObject(nullptr), AudioEffectX(audioMaster, 1, 1), chain(2, sampleRate), sample_rate(sampleRate) {
   setNumInputs(1);
   setNumOutputs(1);
   setUniqueID(0x5A74526D);  // 'ZtRm'
@@ -59,18 +57,11 @@ ZaltrimEffect::ZaltrimEffect(audioMasterCallback audioMaster)
   setInitialDelay(3);
   vst_strncpy(program_name, "Default", kVstMaxProgNameLen);
   setEditor(new GUIZaltrim(this));
-
-  gain_filter = std::make_unique<DSP::GainFilter<double>>();
-  gain_filter->set_gain(static_cast<double>(gain.load()));
-
-  build_pipeline(oversampling.load());
 }
 
 ZaltrimEffect::~ZaltrimEffect() = default;
 
-bool ZaltrimEffect::is_valid_factor(VstInt32 factor) {
-  return factor == 2 || factor == 4 || factor == 8 || factor == 16 || factor == 32;
-}
+bool ZaltrimEffect::is_valid_factor(VstInt32 factor) { return ZaltrimChain::is_valid_factor(factor); }
 
 float ZaltrimEffect::gain_of_normalized(float value) {
   // -40 + 80 v dB is 10^(4 v - 2): 4 v - 2 is exact in double, so v = 0.5 gives unity exactly.
@@ -85,10 +76,9 @@ float ZaltrimEffect::normalized_of_gain(float linear_gain) {
 }
 
 void ZaltrimEffect::setSampleRate(float rate) {
-  // Hosts run between 8 kHz and 768 kHz. Far below that the fixed 22 kHz low-pass crowds its poles
-  // at the Nyquist frequency and its recursion diverges (200 Hz does); zero, negative and
-  // non-finite rates have no sampling period at all. NaN fails both comparisons.
-  if (!(rate >= kMinimumSampleRate && rate <= kMaximumSampleRate)) return;
+  // Hosts run between 8 kHz and 768 kHz; zero, negative and non-finite rates have no sampling
+  // period at all.
+  if (!ZaltrimChain::is_valid_rate(rate)) return;
   sample_rate.store(rate);
   rebuild_pipeline();
 }
@@ -96,7 +86,7 @@ void ZaltrimEffect::setSampleRate(float rate) {
 float ZaltrimEffect::getSampleRate() { return sample_rate.load(); }
 
 void ZaltrimEffect::apply_gain(float new_gain) {
-  gain_filter->set_gain(static_cast<double>(new_gain));
+  chain.set_gain(static_cast<double>(new_gain));
   gain.store(new_gain, std::memory_order_relaxed);
 }
 
@@ -196,4 +186,52 @@ void ZaltrimEffect::automate_gain() { callHost(audioMasterAutomate, 0, 0, nullpt
 void ZaltrimEffect::set_oversampling(VstInt32 factor) {
   if (!build_pipeline(factor)) return;
   emit update_oversampling(factor);
+}
+
+bool ZaltrimEffect::build_pipeline(VstInt32 factor) {
+  if (!is_valid_factor(factor)) return false;
+  install_stages(factor);
+  return true;
+}
+
+void ZaltrimEffect::rebuild_pipeline() { install_stages(0); }
+
+// A rebuild designs its stages before taking the lock and frees the old ones after releasing it,
+// so the audio thread never waits longer than a pointer swap.
+void ZaltrimEffect::install_stages(VstInt32 requested_factor) {
+  for (;;) {
+    const VstInt32 factor = requested_factor ? requested_factor : oversampling.load();
+    const float rate = sample_rate.load();
+    ZaltrimChain::Stages fresh = ZaltrimChain::design(factor, rate);
+    {
+      boost::mutex::scoped_lock guard(lock);
+      // Another thread changed the rate (or, for a plain rebuild, the factor) while these
+      // stages were being designed: design again, so the chain always matches what is reported.
+      if (rate != sample_rate.load() || (!requested_factor && factor != oversampling.load())) continue;
+      chain.install(fresh);
+      oversampling.store(factor);
+    }
+    return;  // the old stages, now in `fresh`, are freed here, outside the lock
+  }
+}
+
+template <typename Sample>
+void ZaltrimEffect::process_block(const Sample* input, Sample* output, VstInt32 sampleFrames) {
+  if (sampleFrames <= 0 || !output) return;
+  if (!input) {
+    std::fill(output, output + sampleFrames, Sample(0));
+    return;
+  }
+  boost::mutex::scoped_lock guard(lock);
+  chain.process(input, output, static_cast<std::uint32_t>(sampleFrames));
+}
+
+void ZaltrimEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+  if (!inputs || !outputs) return;
+  process_block(inputs[0], outputs[0], sampleFrames);
+}
+
+void ZaltrimEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
+  if (!inputs || !outputs) return;
+  process_block(inputs[0], outputs[0], sampleFrames);
 }

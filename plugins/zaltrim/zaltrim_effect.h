@@ -9,11 +9,9 @@
 #include <QObject>
 #include <atomic>
 #include <boost/thread/mutex.hpp>
-#include <memory>
 
 #include "audio_effect_x.h"
-#include "gain_filter.h"
-#include "mono_filter.h"
+#include "zaltrim_chain.h"
 
 class ZaltrimEffect : public QObject, public AudioEffectX {
   Q_OBJECT
@@ -71,13 +69,6 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   void update_oversampling(int value);
 
  private:
-  // The three stages that depend on the factor and the rate, built and replaced together.
-  struct Stages {
-    std::unique_ptr<DSP::MonoFilter<double>> oversampling;
-    std::unique_ptr<DSP::MonoFilter<double>> overdrive;
-    std::unique_ptr<DSP::MonoFilter<double>> decimation;
-  };
-  static Stages make_stages(VstInt32 factor, float rate);
   // Designs the stages outside the lock and swaps them in under it. Without a requested factor,
   // the one in force at the swap is kept.
   void install_stages(VstInt32 requested_factor);
@@ -87,13 +78,8 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
 
   template <typename Sample>
   void process_block(const Sample* input, Sample* output, VstInt32 sampleFrames);
-  template <typename Sample>
-  void run_chain(const Sample* input, Sample* output, VstInt32 sampleFrames);
 
-  std::unique_ptr<DSP::GainFilter<double>> gain_filter;
-  std::unique_ptr<DSP::MonoFilter<double>> oversampling_filter;
-  std::unique_ptr<DSP::MonoFilter<double>> overdrive_filter;
-  std::unique_ptr<DSP::MonoFilter<double>> decimation_filter;
+  ZaltrimChain chain;
   char program_name[kVstMaxProgNameLen + 1];
   // Written by rate changes and chunk restores on host threads, read by every rebuild.
   std::atomic<float> sample_rate;

@@ -1,19 +1,16 @@
-// The audio path of the effect: gain at the host rate, up-sampling by N, the diode clipper at
-// N times the rate, then the 22 kHz low-pass and decimation back to the host rate.
-//
 // The four stages run in one pass per block, each host sample carried through all of them before
 // the next: the low-pass's work then fits into the time the clipper waits on its exponentials,
 // and no array holds the block at the high rate. Every stage does its own arithmetic through its
 // per-sample step, in the order its block form does, so the output is that of the stages run one
 // after the other, to the last bit.
-//
-// One lock serialises blocks and rebuilds. A rebuild designs its stages (the low-pass design
-// allocates and runs trigonometry) before taking the lock and frees the old ones after releasing
-// it, so the audio thread never waits longer than a pointer swap.
+#include "zaltrim_chain.h"
+
 #include <algorithm>
-#include <boost/thread/locks.hpp>
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "butterworth_filter.h"
 #include "decimation_filter.h"
@@ -22,7 +19,6 @@
 #include "oversampling_6points_5order.h"
 #include "oversampling_filter.h"
 #include "zaltrim.h"
-#include "zaltrim_effect.h"
 
 namespace {
 
@@ -44,7 +40,7 @@ using Decimator = DSP::DecimationFilter<N, Lowpass>;
 
 // Calls action with the factor as a compile-time constant; 32 stands for any factor not below it.
 template <typename Action>
-void with_factor(VstInt32 factor, Action&& action) {
+void with_factor(int factor, Action&& action) {
   switch (factor) {
     case 2:
       action(std::integral_constant<int, 2>());
@@ -115,77 +111,88 @@ void run_fused(const DSP::GainFilter<double>& gain, DSP::MonoFilter<double>& ove
   lowpass_stage = lowpass;
 }
 
-template <typename Sample>
-void write_silence(Sample* output, VstInt32 sampleFrames) {
-  for (VstInt32 i = 0; i < sampleFrames; ++i) output[i] = Sample(0);
+}  // namespace
+
+namespace {
+
+// The latency measurement: white noise at -40 dBFS, where the diodes barely conduct and the
+// circuit passes its input; the first samples let the filters settle and are not compared.
+constexpr std::uint32_t kProbeLength = 4096;
+constexpr std::uint32_t kProbeSettling = 256;
+constexpr int kLongestLatency = 64;
+constexpr double kProbeLevel = 0.01;
+
+std::vector<float> quiet_noise(std::uint32_t length) {
+  std::vector<float> noise(length);
+  std::uint32_t state = 0x2545F491u;
+  for (float& sample : noise) {
+    state = state * 1664525u + 1013904223u;  // the classic 32-bit LCG: repeatable on every platform
+    sample = static_cast<float>(kProbeLevel * (static_cast<double>(state) / 2147483648.0 - 1.0));
+  }
+  return noise;
+}
+
+double misalignment(const std::vector<float>& input, const std::vector<float>& output, int lag) {
+  double error = 0.0;
+  for (std::size_t i = kProbeSettling; i < output.size(); ++i) {
+    const double difference = static_cast<double>(output[i]) - static_cast<double>(input[i - lag]);
+    error += difference * difference;
+  }
+  return error;
 }
 
 }  // namespace
 
-ZaltrimEffect::Stages ZaltrimEffect::make_stages(VstInt32 factor, float rate) {
-  Stages stages;
+bool ZaltrimChain::is_valid_factor(int factor) {
+  return factor == 2 || factor == 4 || factor == 8 || factor == 16 || factor == 32;
+}
+
+bool ZaltrimChain::is_valid_rate(float rate) { return rate >= 1000.0f && rate <= 1000000.0f; }
+
+float ZaltrimChain::gain_of_db(double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); }
+
+ZaltrimChain::Stages ZaltrimChain::design(int factor, float rate) {
+  Stages fresh;
+  fresh.factor = factor;
+  fresh.rate = rate;
   with_factor(factor, [&](auto n) {
-    make_stages_for<decltype(n)::value>(rate, stages.oversampling, stages.overdrive, stages.decimation);
+    make_stages_for<decltype(n)::value>(rate, fresh.oversampling, fresh.overdrive, fresh.decimation);
   });
-  return stages;
+  return fresh;
 }
 
-bool ZaltrimEffect::build_pipeline(VstInt32 factor) {
-  if (!is_valid_factor(factor)) return false;
-  install_stages(factor);
-  return true;
-}
-
-void ZaltrimEffect::rebuild_pipeline() { install_stages(0); }
-
-void ZaltrimEffect::install_stages(VstInt32 requested_factor) {
-  for (;;) {
-    const VstInt32 factor = requested_factor ? requested_factor : oversampling.load();
-    const float rate = sample_rate.load();
-    Stages fresh = make_stages(factor, rate);
-    {
-      boost::mutex::scoped_lock guard(lock);
-      // Another thread changed the rate (or, for a plain rebuild, the factor) while these
-      // stages were being designed: design again, so the chain always matches what is reported.
-      if (rate != sample_rate.load() || (!requested_factor && factor != oversampling.load())) continue;
-      oversampling_filter.swap(fresh.oversampling);
-      overdrive_filter.swap(fresh.overdrive);
-      decimation_filter.swap(fresh.decimation);
-      oversampling.store(factor);
+int ZaltrimChain::measure_latency(int factor, float rate) {
+  ZaltrimChain probe(factor, rate);
+  probe.set_gain(1.0);
+  const std::vector<float> input = quiet_noise(kProbeLength);
+  std::vector<float> output(input.size());
+  probe.process(input.data(), output.data(), kProbeLength);
+  int best_lag = 0;
+  double least_error = misalignment(input, output, 0);
+  for (int lag = 1; lag <= kLongestLatency; ++lag) {
+    const double error = misalignment(input, output, lag);
+    if (error < least_error) {
+      least_error = error;
+      best_lag = lag;
     }
-    return;  // the old stages, now in `fresh`, are freed here, outside the lock
   }
+  return best_lag;
 }
 
-// The factor and the stages are swapped together under the lock, which the block holds, so the
-// factor names the stages' types.
+ZaltrimChain::ZaltrimChain(int factor, float rate) : stages(design(factor, rate)) { gain_filter.set_gain(1.0); }
+
+void ZaltrimChain::install(Stages& fresh) { std::swap(stages, fresh); }
+
+void ZaltrimChain::process(const float* input, float* output, std::uint32_t count) { run(input, output, count); }
+
+void ZaltrimChain::process(const double* input, double* output, std::uint32_t count) { run(input, output, count); }
+
+// The stages' factor names their types.
 template <typename Sample>
-void ZaltrimEffect::run_chain(const Sample* input, Sample* output, VstInt32 sampleFrames) {
-  const auto count = static_cast<std::uint32_t>(sampleFrames);
-  with_factor(oversampling.load(), [&](auto n) {
-    run_fused<decltype(n)::value>(*gain_filter, *oversampling_filter, *overdrive_filter, *decimation_filter, input,
+void ZaltrimChain::run(const Sample* input, Sample* output, std::uint32_t count) {
+  DenormalGuard flush_denormals;
+  with_factor(stages.factor, [&](auto n) {
+    run_fused<decltype(n)::value>(gain_filter, *stages.oversampling, *stages.overdrive, *stages.decimation, input,
                                   output, count);
   });
-}
-
-template <typename Sample>
-void ZaltrimEffect::process_block(const Sample* input, Sample* output, VstInt32 sampleFrames) {
-  if (sampleFrames <= 0 || !output) return;
-  if (!input) {
-    write_silence(output, sampleFrames);
-    return;
-  }
-  DenormalGuard flush_denormals;
-  boost::mutex::scoped_lock guard(lock);
-  run_chain(input, output, sampleFrames);
-}
-
-void ZaltrimEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-  if (!inputs || !outputs) return;
-  process_block(inputs[0], outputs[0], sampleFrames);
-}
-
-void ZaltrimEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
-  if (!inputs || !outputs) return;
-  process_block(inputs[0], outputs[0], sampleFrames);
 }
