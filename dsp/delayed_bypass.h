@@ -1,0 +1,82 @@
+// DelayedBypass: switches a processor in and out without a click and without a jump in time.
+//
+// Bypassed, the output is the input delayed by the processor's latency, so it stays aligned with
+// what the processor would give and with the host's compensation of it. A switch either way
+// crossfades linearly between the two over a fixed number of samples:
+//   output[i] = m processed[i] + (1 - m) input[i - delay],  m moving by 1 / fade per sample.
+// Once settled on the processor, its output passes untouched, to the last bit.
+// Trade-off: the processor keeps running while bypassed, so that switching back fades into a
+// signal that is already there rather than out of a state left from long ago.
+//
+// The caller's processor runs on sub-blocks copied out of the input first, so the input and the
+// output may be one buffer, as hosts are allowed to give.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace DSP {
+
+template <typename T>
+class DelayedBypass {
+ public:
+  static constexpr std::uint32_t kMaximumDelay = 64;
+
+  // The delay of the dry path in samples, at most kMaximumDelay.
+  void set_delay(std::uint32_t samples) { delay = std::min(samples, kMaximumDelay); }
+  std::uint32_t get_delay() const { return delay; }
+
+  // The length of a switch in samples, at least one.
+  void set_fade_length(std::uint32_t samples) { fade_step = 1.0 / static_cast<double>(std::max(samples, 1u)); }
+
+  // Where the output is heading: the processor (true) or the delayed input.
+  void set_processing(bool on) { target = on ? 1.0 : 0.0; }
+
+  // Settles at once on the current target, with an empty dry path, as after a reset.
+  void reset() {
+    mix = target;
+    history.fill(T(0));
+  }
+
+  // process(const T* input, T* output, std::uint32_t count) runs the processor on one sub-block.
+  template <typename Processor>
+  void run(const T* input, T* output, std::uint32_t count, Processor&& process) {
+    while (count > 0) {
+      const std::uint32_t part = std::min(count, kPart);
+      run_part(input, output, part, process);
+      input += part;
+      output += part;
+      count -= part;
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kPart = 256;
+
+  template <typename Processor>
+  void run_part(const T* input, T* output, std::uint32_t count, Processor& process) {
+    // The dry samples of this part follow the last kMaximumDelay of the parts before.
+    std::array<T, kMaximumDelay + kPart> dry;
+    std::copy(history.begin(), history.end(), dry.begin());
+    std::copy(input, input + count, dry.begin() + kMaximumDelay);
+    process(dry.data() + kMaximumDelay, output, count);
+    if (mix != 1.0 || target != 1.0) blend(dry.data() + kMaximumDelay - delay, output, count);
+    std::copy(dry.begin() + count, dry.begin() + count + kMaximumDelay, history.begin());
+  }
+
+  void blend(const T* delayed, T* output, std::uint32_t count) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      mix = mix < target ? std::min(target, mix + fade_step) : std::max(target, mix - fade_step);
+      output[i] = static_cast<T>(mix * static_cast<double>(output[i]) + (1.0 - mix) * static_cast<double>(delayed[i]));
+    }
+  }
+
+  std::array<T, kMaximumDelay> history{};
+  std::uint32_t delay = 0;
+  double fade_step = 1.0;
+  double mix = 1.0;
+  double target = 1.0;
+};
+
+}  // namespace DSP
