@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils librsvg2-bin libxtst-dev
   qt6-gtk-platformtheme libgtk2.0-dev
   zam-plugins
+  lv2-dev lilv-utils sordi lv2file jalv
 )
 
 missing=()

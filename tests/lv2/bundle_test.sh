@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The bundle as a user gets it: installed by `cmake --install`, checked by lv2_validate, listed by
+# lv2ls and lv2info, and run by lv2apply and lv2file, whose output must equal the VST 2 module's
+# render through zaltrim-host sample for sample.
+# usage: bundle_test.sh BUILD_DIR SAME_SAMPLES
+set -euo pipefail
+build=$1
+same_samples=$2
+uri=https://orvendel.example/plugins/zaltrim
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The tools are not sanitised; a sanitised build's libraries need their runtimes loaded first.
+tool_environment=()
+if nm -D "$build/zaltrim.lv2/zaltrim.so" | grep -q __asan_init; then
+  tool_environment=(env LD_PRELOAD="$(gcc -print-file-name=libasan.so):$(gcc -print-file-name=libubsan.so)"
+                    ASAN_OPTIONS=detect_leaks=0)
+fi
+tool() { "${tool_environment[@]}" "$@"; }
+
+echo "== install under a system prefix, and under a prefix in the user's home"
+cmake --install "$build" --prefix "$work/usr" >/dev/null
+bundle="$work/usr/lib/lv2/zaltrim.lv2"
+for file in manifest.ttl zaltrim.ttl presets.ttl zaltrim.so zaltrim_ui.so; do
+  [ -f "$bundle/$file" ] || fail "$file missing from $bundle"
+done
+mkdir -p "$work/home"
+HOME="$work/home" cmake --install "$build" --prefix "$work/home" >/dev/null
+[ -f "$work/home/.lv2/zaltrim.lv2/zaltrim.so" ] || fail "a prefix in \$HOME does not install into ~/.lv2"
+
+echo "== lv2_validate"
+validation=$(lv2_validate "$bundle"/*.ttl 2>&1 | grep -v '^Skipping')
+echo "$validation" | tail -1
+echo "$validation" | grep -q '^Found 0 errors' || { echo "$validation"; fail "lv2_validate found errors"; }
+
+echo "== lv2ls and lv2info"
+export LV2_PATH="$work/usr/lib/lv2"
+lv2ls | grep -qx "$uri" || fail "lv2ls does not list $uri"
+info=$(lv2info "$uri")
+for expected in 'Symbol: *in$' 'Symbol: *out$' 'Symbol: *gain$' 'Symbol: *oversampling$' 'Symbol: *enabled$' \
+                'Symbol: *latency$' 'Has latency: *yes, reported by port 5' 'lv2core#enabled' 'ui#X11UI' \
+                'Clean boost' 'Crunch' 'Hard drive'; do
+  echo "$info" | grep -q "$expected" || fail "lv2info does not show '$expected'"
+done
+
+echo "== lv2apply and lv2file against the VST 2 render"
+host="$build/zaltrim-host"
+"$host" render "$work/in.wav" --quiet
+while read -r gain factor; do
+  "$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db "$gain" --oversampling "$factor" --no-delay-compensation
+  tool lv2apply -i "$work/in.wav" -o "$work/lv2.wav" -c gain "$gain" -c oversampling "$factor" "$uri" 2>/dev/null
+  echo -n "lv2apply, $gain dB, factor $factor: "
+  "$same_samples" "$work/vst.wav" "$work/lv2.wav" || fail "lv2apply differs from the VST 2 render"
+done <<'SETTINGS'
+0 2
+12 8
+-20 32
+30 16
+SETTINGS
+"$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db 12 --oversampling 4 --no-delay-compensation
+tool lv2file -i "$work/in.wav" -o "$work/lv2file.wav" -p gain:12 -p oversampling:4 "$uri" >/dev/null 2>&1
+echo -n "lv2file, 12 dB, factor 4: "
+"$same_samples" "$work/vst.wav" "$work/lv2file.wav" || fail "lv2file differs from the VST 2 render"
+echo "PASS"

@@ -1,0 +1,253 @@
+// The LV2 plug-in as built, loaded through dlopen and driven as a real-time host drives it: the
+// same samples as the VST 2 effect, factor changes through the worker at block boundaries, no
+// allocation in run(), the latency it reports, and its bypass.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "lv2_instance.h"
+#include "zaltrim_effect.h"
+
+// Allocations made on a thread while it runs the plug-in's blocks.
+namespace {
+thread_local bool in_run = false;
+std::atomic<long> allocations_in_run{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (in_run) allocations_in_run.fetch_add(1);
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+using zaltrim_lv2::kEnabled;
+using zaltrim_lv2::kGain;
+using zaltrim_lv2::kOversampling;
+
+constexpr double kPi = 3.141592653589793;
+
+VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// Two tones and a little noise, loud enough to drive the clipper hard at +12 dB.
+std::vector<float> phrase(std::size_t frames, double amplitude, double rate = 44100.0) {
+  std::vector<float> samples(frames);
+  unsigned state = 12345;
+  for (std::size_t i = 0; i < frames; ++i) {
+    state = state * 1103515245u + 12345u;
+    const double noise = (static_cast<double>(state >> 8) / 8388608.0 - 1.0) * 0.05;
+    const double t = static_cast<double>(i) / rate;
+    samples[i] = static_cast<float>(amplitude * (0.7 * std::sin(2 * kPi * 220.0 * t) + 0.3 * std::sin(2 * kPi * 3300.0 * t) + noise));
+  }
+  return samples;
+}
+
+// Runs `input` in blocks of the given sizes, in turn, calling between(block index) before each.
+template <typename Between>
+std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& input, const std::vector<std::uint32_t>& sizes,
+                              Between&& between) {
+  std::vector<float> output(input.size());
+  std::size_t done = 0;
+  for (std::size_t block = 0; done < input.size(); ++block) {
+    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], input.size() - done));
+    between(block);
+    in_run = true;
+    plugin.run(input.data() + done, output.data() + done, count);
+    in_run = false;
+    done += count;
+  }
+  return output;
+}
+
+std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& input, std::uint32_t size = 512) {
+  return run_blocks(plugin, input, {size}, [](std::size_t) {});
+}
+
+std::vector<float> run_effect(ZaltrimEffect& effect, const std::vector<float>& input, std::size_t from, std::size_t to) {
+  std::vector<float> output(to - from);
+  float* ins[] = {const_cast<float*>(input.data() + from)};
+  float* outs[] = {output.data()};
+  effect.processReplacing(ins, outs, static_cast<VstInt32>(to - from));
+  return output;
+}
+
+// The lag that best aligns the output with the input, by least squares, past a settling time.
+int best_alignment(const std::vector<float>& input, const std::vector<float>& output) {
+  int best = 0;
+  double least = INFINITY;
+  for (int lag = 0; lag <= 32; ++lag) {
+    double error = 0.0;
+    for (std::size_t i = 1000; i < output.size(); ++i) error += std::pow(output[i] - input[i - lag], 2);
+    if (error < least) {
+      least = error;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+double largest_step(const std::vector<float>& samples, std::size_t from, std::size_t to) {
+  double largest = 0.0;
+  for (std::size_t i = from + 1; i < to; ++i) largest = std::max(largest, std::fabs(double(samples[i]) - samples[i - 1]));
+  return largest;
+}
+
+TEST(Lv2Plugin, GivesTheVstEffectsSamplesAcrossGainAndFactorChangesAtTheSameBlocks) {
+  const auto input = phrase(20000, 0.5);
+  // The VST 2 effect, told the same thing at the same block boundaries.
+  ZaltrimEffect effect(quiet_host);
+  effect.set_gain(ZaltrimChain::gain_of_db(12.0));
+  std::vector<float> expected = run_effect(effect, input, 0, 6000);
+  effect.set_oversampling(8);
+  auto part = run_effect(effect, input, 6000, 13000);
+  expected.insert(expected.end(), part.begin(), part.end());
+  effect.set_gain(ZaltrimChain::gain_of_db(-6.5));
+  effect.set_oversampling(32);
+  part = run_effect(effect, input, 13000, input.size());
+  expected.insert(expected.end(), part.begin(), part.end());
+
+  Lv2Instance plugin(44100.0, true);
+  plugin.control(kGain) = 12.0f;
+  plugin.activate();
+  // 1000-frame blocks: the changes are asked for one block early and go in at the block's start.
+  const auto output = run_blocks(plugin, input, {1000}, [&](std::size_t block) {
+    if (block == 5) plugin.control(kOversampling) = 8.0f;
+    if (block == 12) {
+      plugin.control(kOversampling) = 32.0f;
+    }
+    if (block == 13) plugin.control(kGain) = -6.5f;
+    plugin.settle();
+  });
+  ASSERT_EQ(output.size(), expected.size());
+  for (std::size_t i = 0; i < output.size(); ++i) ASSERT_EQ(output[i], expected[i]) << "sample " << i;
+}
+
+TEST(Lv2Plugin, RunAllocatesNothingWhateverChanges) {
+  const auto input = phrase(44100, 0.8);
+  Lv2Instance plugin(48000.0, true);
+  plugin.activate();
+  allocations_in_run = 0;
+  const float factors[] = {2, 32, 4, 16, 8};
+  run_blocks(plugin, input, {64, 1000, 37, 4096}, [&](std::size_t block) {
+    plugin.control(kGain) = static_cast<float>(block % 80) - 40.0f;
+    plugin.control(kOversampling) = factors[block % 5];
+    plugin.control(kEnabled) = block % 7 < 4 ? 1.0f : 0.0f;
+    if (block % 3 == 0) plugin.settle();
+  });
+  EXPECT_EQ(allocations_in_run.load(), 0);
+}
+
+TEST(Lv2Plugin, ReportsTheLatencyThatAlignsAQuietSignalBest) {
+  for (const double rate : {44100.0, 48000.0, 96000.0}) {
+    for (const float factor : {2.0f, 4.0f, 8.0f, 16.0f, 32.0f}) {
+      Lv2Instance plugin(rate, true);
+      plugin.control(kOversampling) = factor;
+      plugin.activate();
+      const auto input = phrase(8000, 0.01, rate);
+      const auto output = run_blocks(plugin, input);
+      EXPECT_EQ(plugin.latency(), best_alignment(input, output)) << rate << " Hz, factor " << factor;
+      if (rate == 44100.0) {
+        EXPECT_EQ(plugin.latency(), 5) << "factor " << factor;
+      }
+    }
+  }
+}
+
+TEST(Lv2Plugin, BypassPassesTheInputDelayedAndSwitchesWithoutAClick) {
+  const auto input = phrase(30000, 0.5);
+  Lv2Instance reference(44100.0, true);
+  reference.control(kGain) = 20.0f;
+  reference.activate();
+  const auto processed = run_blocks(reference, input);
+
+  Lv2Instance plugin(44100.0, true);
+  plugin.control(kGain) = 20.0f;
+  plugin.activate();
+  const auto output = run_blocks(plugin, input, {512}, [&](std::size_t block) {
+    plugin.control(kEnabled) = block >= 20 && block < 40 ? 0.0f : 1.0f;
+  });
+  const std::size_t off = 20 * 512, on = 40 * 512, fade = 221;  // 5 ms at 44.1 kHz
+  const auto delay = static_cast<std::size_t>(plugin.latency());
+  for (std::size_t i = 0; i < off; ++i) ASSERT_EQ(output[i], processed[i]) << i;
+  for (std::size_t i = off + fade; i < on; ++i) ASSERT_EQ(output[i], input[i - delay]) << i;
+  // The chain ran on while bypassed, so the output is its own again once the fade is over.
+  for (std::size_t i = on + fade; i < output.size(); ++i) ASSERT_EQ(output[i], processed[i]) << i;
+  // No step across either switch beyond what the two signals have on their own, plus the fade's
+  // share of their difference (|processed - input| < 2) per sample: a click would be a jump of that
+  // whole difference.
+  const double own = std::max(largest_step(processed, 0, output.size()), largest_step(input, 0, output.size()));
+  EXPECT_LE(largest_step(output, off - 1, off + fade + 1), own + 2.0 / fade);
+  EXPECT_LE(largest_step(output, on - 1, on + fade + 1), own + 2.0 / fade);
+  EXPECT_NE(output[off + fade / 2], processed[off + fade / 2]) << "the switch fades";
+}
+
+TEST(Lv2Plugin, ProcessesInPlaceAsWithSeparateBuffers) {
+  const auto input = phrase(9000, 0.7);
+  const auto toggle = [](Lv2Instance& plugin) {
+    return [&plugin](std::size_t block) { plugin.control(kEnabled) = block == 4 || block == 5 ? 0.0f : 1.0f; };
+  };
+  Lv2Instance apart(44100.0, true);
+  apart.activate();
+  const auto expected = run_blocks(apart, input, {700}, toggle(apart));
+
+  Lv2Instance in_place(44100.0, true);
+  in_place.activate();
+  std::vector<float> buffer = input;
+  for (std::size_t done = 0, block = 0; done < buffer.size(); done += 700, ++block) {
+    toggle(in_place)(block);
+    in_place.run(buffer.data() + done, buffer.data() + done,
+                 static_cast<std::uint32_t>(std::min<std::size_t>(700, buffer.size() - done)));
+  }
+  EXPECT_EQ(buffer, expected);
+}
+
+// The offline tools set their controls before activate() and offer no worker.
+TEST(Lv2Plugin, WithoutAWorkerTheFactorSetBeforeActivationHoldsFromTheFirstSample) {
+  const auto input = phrase(5000, 0.5);
+  ZaltrimEffect effect(quiet_host);
+  effect.set_oversampling(16);
+  const auto expected = run_effect(effect, input, 0, input.size());
+
+  Lv2Instance plugin(44100.0, false);
+  plugin.control(kOversampling) = 16.0f;
+  plugin.activate();
+  EXPECT_EQ(run_blocks(plugin, input, 333), expected);
+}
+
+TEST(Lv2Plugin, TakesOddControlValuesAsTheNearestItCanUse) {
+  const auto input = phrase(3000, 0.5);
+  const auto output_at = [&](float gain, float factor) {
+    Lv2Instance plugin(44100.0, true);
+    plugin.control(kGain) = gain;
+    plugin.control(kOversampling) = factor;
+    plugin.activate();
+    return run_blocks(plugin, input);
+  };
+  EXPECT_EQ(output_at(0.0f, 3.2f), output_at(0.0f, 4.0f));
+  EXPECT_EQ(output_at(0.0f, 0.0f), output_at(0.0f, 2.0f));
+  EXPECT_EQ(output_at(0.0f, 1000.0f), output_at(0.0f, 32.0f));
+  EXPECT_EQ(output_at(0.0f, NAN), output_at(0.0f, 2.0f)) << "NaN keeps the factor in force";
+  EXPECT_EQ(output_at(100.0f, 2.0f), output_at(40.0f, 2.0f));
+  EXPECT_EQ(output_at(NAN, 2.0f), output_at(0.0f, 2.0f)) << "NaN keeps the gain in force";
+}
+
+TEST(Lv2Plugin, RefusesRatesWithoutASamplingPeriod) {
+  EXPECT_TRUE(Lv2Instance::instantiates(44100.0));
+  for (const double rate : {0.0, -44100.0, static_cast<double>(NAN), 200.0, 1e12, static_cast<double>(INFINITY)})
+    EXPECT_FALSE(Lv2Instance::instantiates(rate)) << rate;
+}
+
+}  // namespace
