@@ -8,8 +8,9 @@
 // Trade-off: the processor keeps running while bypassed, so that switching back fades into a
 // signal that is already there rather than out of a state left from long ago.
 //
-// The caller's processor runs on sub-blocks copied out of the input first, so the input and the
-// output may be one buffer, as hosts are allowed to give.
+// Settled on the processor, it runs on the whole block and only the input's last samples are kept
+// for the dry path. Otherwise it runs on sub-blocks copied out of the input first. Either way the
+// input and the output may be one buffer, as hosts are allowed to give.
 #pragma once
 
 #include <algorithm>
@@ -42,6 +43,11 @@ class DelayedBypass {
   // process(const T* input, T* output, std::uint32_t count) runs the processor on one sub-block.
   template <typename Processor>
   void run(const T* input, T* output, std::uint32_t count, Processor&& process) {
+    if (mix == 1.0 && target == 1.0) {
+      remember(input, count);
+      process(input, output, count);
+      return;
+    }
     while (count > 0) {
       const std::uint32_t part = std::min(count, kPart);
       run_part(input, output, part, process);
@@ -63,6 +69,17 @@ class DelayedBypass {
     process(dry.data() + kMaximumDelay, output, count);
     if (mix != 1.0 || target != 1.0) blend(dry.data() + kMaximumDelay - delay, output, count);
     std::copy(dry.begin() + count, dry.begin() + count + kMaximumDelay, history.begin());
+  }
+
+  // The dry path's history after `count` more input samples, taken before a processor running in
+  // place overwrites them.
+  void remember(const T* input, std::uint32_t count) {
+    if (count >= kMaximumDelay) {
+      std::copy(input + count - kMaximumDelay, input + count, history.begin());
+      return;
+    }
+    std::copy(history.begin() + count, history.end(), history.begin());
+    std::copy(input, input + count, history.end() - count);
   }
 
   void blend(const T* delayed, T* output, std::uint32_t count) {
