@@ -214,6 +214,31 @@ TEST(Lv2Plugin, ProcessesInPlaceAsWithSeparateBuffers) {
   EXPECT_EQ(buffer, expected);
 }
 
+// The dry path keeps the input's last samples across blocks of any size, shorter than its
+// delay line or longer, and a switch lands where the host's block starts.
+TEST(Lv2Plugin, BlockSizesChangeNothingAcrossBypassSwitches) {
+  const auto input = phrase(12000, 0.6);
+  const std::size_t off = 3000, on = 7000;
+  const auto run_in = [&](const std::vector<std::uint32_t>& sizes) {
+    Lv2Instance plugin(44100.0, true);
+    plugin.control(kGain) = 18.0f;
+    plugin.activate();
+    std::vector<float> output(input.size());
+    for (std::size_t done = 0, block = 0; done < input.size(); ++block) {
+      std::size_t end = std::min(done + sizes[block % sizes.size()], input.size());
+      if (done < off && end > off) end = off;
+      if (done < on && end > on) end = on;
+      plugin.control(kEnabled) = done >= off && done < on ? 0.0f : 1.0f;
+      plugin.run(input.data() + done, output.data() + done, static_cast<std::uint32_t>(end - done));
+      done = end;
+    }
+    return output;
+  };
+  const auto whole = run_in({4096});
+  EXPECT_EQ(run_in({1, 7, 63, 64, 65, 300}), whole);
+  EXPECT_EQ(run_in({13}), whole);
+}
+
 // The offline tools set their controls before activate() and offer no worker.
 TEST(Lv2Plugin, WithoutAWorkerTheFactorSetBeforeActivationHoldsFromTheFirstSample) {
   const auto input = phrase(5000, 0.5);
