@@ -11,7 +11,8 @@
 #include <cmath>
 
 #include "qtsvgdial.h"
-#include "zaltrim_effect.h"
+#include "zaltrim_chain.h"
+#include "zaltrim_controls.h"
 
 namespace {
 
@@ -33,8 +34,8 @@ bool is_within(const QWidget* control, const QWidget* target) {
 
 }  // namespace
 
-QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
-    : QWinWidget(hostWindow, nullptr, {}), effect(effect), dial(nullptr), combo(nullptr) {
+QZaltrim::QZaltrim(ZaltrimControls* controls, WId hostWindow)
+    : QWinWidget(hostWindow, nullptr, {}), controls(controls), dial(nullptr), combo(nullptr) {
   setAttribute(Qt::WA_DeleteOnClose);
   // A plain QWidget subclass paints the style sheet's gradient and border only when asked to.
   setAttribute(Qt::WA_StyledBackground);
@@ -65,10 +66,10 @@ QZaltrim::QZaltrim(ZaltrimEffect* effect, WId hostWindow)
   connect(dial, &QtSVGDial::sliderReleased, this, &QZaltrim::end_gesture);
   connect(combo, &QComboBox::activated, this, &QZaltrim::update_oversampling_log);
 
-  if (!effect) return;
-  // The list shows the factor in force rather than "2" until the effect next changes it.
-  update_oversampling(effect->get_oversampling());
-  update_gain(effect->get_gain());
+  if (!controls) return;
+  // The list shows the factor in force rather than "2" until the host next changes it.
+  update_oversampling(controls->oversampling());
+  update_gain(controls->gain());
 }
 
 QZaltrim::~QZaltrim() { delete about_box; }
@@ -93,14 +94,13 @@ int QZaltrim::index(int factor) {
 
 void QZaltrim::update_gain(int value) {
   if (following_host) return;
-  effect->set_gain(gain(value));
   if (!gesture) {
-    effect->beginEdit(0);
+    controls->begin_gain_gesture();
     // The dial changes on the press itself, before it counts as held down.
     gesture = QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
   }
-  effect->automate_gain();
-  if (!gesture) effect->endEdit(0);
+  controls->change_gain(gain(value));
+  if (!gesture) controls->end_gain_gesture();
 }
 
 void QZaltrim::update_gain(float value) {
@@ -114,19 +114,17 @@ void QZaltrim::update_gain(float value) {
 void QZaltrim::end_gesture() {
   if (!gesture) return;
   gesture = false;
-  effect->endEdit(0);
+  controls->end_gain_gesture();
 }
 
 void QZaltrim::update_oversampling(int value) {
-  // Only a foreign chunk brings another factor; the list keeps what it shows.
-  if (!ZaltrimEffect::is_valid_factor(value)) return;
+  // Only a foreign state brings another factor; the list keeps what it shows.
+  if (!ZaltrimChain::is_valid_factor(value)) return;
   combo->setCurrentIndex(index(value));
 }
 
 void QZaltrim::update_oversampling_log(int value) {
-  effect->set_oversampling(1 << (value + 1));
-  // The factor is no parameter: hosts learn that the state changed from this.
-  effect->updateDisplay();
+  controls->pick_oversampling(1 << (value + 1));
 }
 
 void QZaltrim::mousePressEvent(QMouseEvent* event) {

@@ -1,12 +1,12 @@
 // QZaltrim: the editor's control panel. A "Gain" dial in tenths of a decibel (-40 dB to +40 dB)
-// and an "Oversampling" factor list, written straight into the effect, and following the effect
-// through two slots that the editor bridge drives.
+// and an "Oversampling" factor list, whose user changes go to the plug-in format's controls, and
+// which follow the host through two slots that the format's bridge drives.
 //
 // Dial position p (tenths of a dB) and linear gain g:
 //   gain(p)     = float(10^(p * 0.005))                         (double pow, narrowed once)
 //   position(g) = round(200 * log10 g)                          (the nearest tenth of a dB)
 //
-// Only the user's own gestures go to the effect and on to the host: a press and drag is one edit
+// Only the user's own gestures go to the controls and on to the host: a press and drag is one edit
 // (begin, a change per step, end), a wheel step or a key one edit of its own. A gain that comes
 // from the host (automation, a restored state) moves the dial and stays as the host set it: it is
 // neither written back nor rounded to the dial's tenths of a dB.
@@ -19,14 +19,14 @@
 class QComboBox;
 class QMessageBox;
 class QtSVGDial;
-class ZaltrimEffect;
+class ZaltrimControls;
 
 class QZaltrim : public QWinWidget {
   Q_OBJECT
 
  public:
-  // Without an effect the panel only shows its layout (so its size can be measured).
-  QZaltrim(ZaltrimEffect* effect, WId hostWindow);
+  // Without controls the panel only shows its layout (so its size can be measured).
+  QZaltrim(ZaltrimControls* controls, WId hostWindow);
   ~QZaltrim() override;
 
   // Linear gain of a dial position.
@@ -51,7 +51,7 @@ class QZaltrim : public QWinWidget {
   bool is_on_control(const QPoint& position) const;
   void show_about_box();
 
-  ZaltrimEffect* effect;
+  ZaltrimControls* controls;
   QtSVGDial* dial;
   QComboBox* combo;
   // One at a time, and never outliving the panel, whose module code it runs.

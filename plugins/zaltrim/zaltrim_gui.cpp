@@ -18,6 +18,25 @@ VstInt16 device_pixels(int logical, qreal ratio) { return static_cast<VstInt16>(
 
 }  // namespace
 
+float ZaltrimEffectControls::gain() const { return effect->get_gain(); }
+
+int ZaltrimEffectControls::oversampling() const { return effect->get_oversampling(); }
+
+void ZaltrimEffectControls::begin_gain_gesture() { effect->beginEdit(0); }
+
+void ZaltrimEffectControls::change_gain(float linear_gain) {
+  effect->set_gain(linear_gain);
+  effect->automate_gain();
+}
+
+void ZaltrimEffectControls::end_gain_gesture() { effect->endEdit(0); }
+
+void ZaltrimEffectControls::pick_oversampling(int factor) {
+  effect->set_oversampling(factor);
+  // The factor is no parameter: hosts learn that the state changed from this.
+  effect->updateDisplay();
+}
+
 GUIZaltrim::GUIZaltrim(ZaltrimEffect* effect) : QObject(nullptr), AEffEditor(nullptr), effect(effect) {
   // Direct: the slots only store atomics, on whatever thread the effect emitted from.
   connect(effect, &ZaltrimEffect::update_gain, this, &GUIZaltrim::note_gain, Qt::DirectConnection);
@@ -53,7 +72,7 @@ bool GUIZaltrim::open(void* window) {
   pending.store(0);  // the new panel starts from the effect's state itself
 
   const auto host_window = reinterpret_cast<WId>(window);
-  panel = new QZaltrim(effect, host_window);
+  panel = new QZaltrim(&controls, host_window);
   panel->move(0, 0);
   panel->adjustSize();
   store_rect(*panel);

@@ -13,11 +13,29 @@
 #include <atomic>
 
 #include "aeff_editor.h"
+#include "zaltrim_controls.h"
 
 class QTimer;
 class QWidget;
 class QZaltrim;
 class ZaltrimEffect;
+
+// The panel's controls in the effect: the gain as the host's parameter, with its edits, and the
+// factor as state the host is told has changed.
+class ZaltrimEffectControls : public ZaltrimControls {
+ public:
+  explicit ZaltrimEffectControls(ZaltrimEffect* effect) : effect(effect) {}
+
+  float gain() const override;
+  int oversampling() const override;
+  void begin_gain_gesture() override;
+  void change_gain(float linear_gain) override;
+  void end_gain_gesture() override;
+  void pick_oversampling(int factor) override;
+
+ private:
+  ZaltrimEffect* effect;
+};
 
 class GUIZaltrim : public QObject, public AEffEditor {
   Q_OBJECT
@@ -56,6 +74,7 @@ class GUIZaltrim : public QObject, public AEffEditor {
   QTimer* delivery = nullptr;
   // The bridge's own typed pointer; the base's untyped one stays null.
   ZaltrimEffect* effect;
+  ZaltrimEffectControls controls{effect};
   ERect rect{0, 0, 0, 0};
   std::atomic<float> latest_gain{1.0f};
   std::atomic<int> latest_oversampling{2};
