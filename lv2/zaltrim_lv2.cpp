@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "delayed_bypass.h"
+#include "lv2_features.h"
 #include "zaltrim_chain.h"
 #include "zaltrim_ports.h"
 
@@ -83,13 +84,14 @@ class Plugin {
   }
 
   // The worker's thread: designs, or frees what the audio thread is done with.
-  LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle, const Message& message) {
+  LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                         const Message& message) {
     if (message.kind == Message::kFree) {
       delete message.delivery;
       return LV2_WORKER_SUCCESS;
     }
-    auto* delivery = new Delivery{ZaltrimChain::design(message.factor, rate),
-                                  ZaltrimChain::measure_latency(message.factor, rate)};
+    auto* delivery =
+        new Delivery{ZaltrimChain::design(message.factor, rate), ZaltrimChain::measure_latency(message.factor, rate)};
     const Message answer{Message::kDesign, message.factor, delivery};
     if (respond(handle, sizeof(answer), &answer) != LV2_WORKER_SUCCESS) {
       delete delivery;
@@ -148,8 +150,7 @@ class Plugin {
   void retire_pending() {
     if (!retired || !schedule) return;
     const Message request{Message::kFree, 0, retired};
-    if (schedule->schedule_work(schedule->handle, sizeof(request), &request) == LV2_WORKER_SUCCESS)
-      retired = nullptr;
+    if (schedule->schedule_work(schedule->handle, sizeof(request), &request) == LV2_WORKER_SUCCESS) retired = nullptr;
   }
 
   const float rate;
@@ -166,17 +167,10 @@ class Plugin {
 
 Plugin* plugin_of(LV2_Handle handle) { return static_cast<Plugin*>(handle); }
 
-// Some hosts end the list with an entry whose URI is null rather than with a null entry.
-const LV2_Worker_Schedule* find_schedule(const LV2_Feature* const* features) {
-  for (; features && *features && (*features)->URI; ++features)
-    if (std::strcmp((*features)->URI, LV2_WORKER__schedule) == 0)
-      return static_cast<const LV2_Worker_Schedule*>((*features)->data);
-  return nullptr;
-}
-
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   if (!ZaltrimChain::is_valid_rate(static_cast<float>(rate))) return nullptr;
-  return new Plugin(rate, find_schedule(features));
+  return new Plugin(rate,
+                    static_cast<const LV2_Worker_Schedule*>(zaltrim_lv2::find_feature(features, LV2_WORKER__schedule)));
 }
 
 void connect_port(LV2_Handle handle, std::uint32_t port, void* data) { plugin_of(handle)->connect(port, data); }

@@ -95,8 +95,7 @@ void Lv2Instance::settle() {
   wake.wait(lock, [this] { return jobs.empty() && !working; });
 }
 
-LV2_Worker_Status Lv2Instance::schedule_work(LV2_Worker_Schedule_Handle handle, std::uint32_t size,
-                                             const void* data) {
+LV2_Worker_Status Lv2Instance::schedule_work(LV2_Worker_Schedule_Handle handle, std::uint32_t size, const void* data) {
   auto* host = static_cast<Lv2Instance*>(handle);
   {
     std::lock_guard<std::mutex> lock(host->mutex);

@@ -50,19 +50,21 @@ std::vector<float> phrase(std::size_t frames, double amplitude, double rate = 44
     state = state * 1103515245u + 12345u;
     const double noise = (static_cast<double>(state >> 8) / 8388608.0 - 1.0) * 0.05;
     const double t = static_cast<double>(i) / rate;
-    samples[i] = static_cast<float>(amplitude * (0.7 * std::sin(2 * kPi * 220.0 * t) + 0.3 * std::sin(2 * kPi * 3300.0 * t) + noise));
+    samples[i] = static_cast<float>(
+        amplitude * (0.7 * std::sin(2 * kPi * 220.0 * t) + 0.3 * std::sin(2 * kPi * 3300.0 * t) + noise));
   }
   return samples;
 }
 
 // Runs `input` in blocks of the given sizes, in turn, calling between(block index) before each.
 template <typename Between>
-std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& input, const std::vector<std::uint32_t>& sizes,
-                              Between&& between) {
+std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& input,
+                              const std::vector<std::uint32_t>& sizes, Between&& between) {
   std::vector<float> output(input.size());
   std::size_t done = 0;
   for (std::size_t block = 0; done < input.size(); ++block) {
-    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], input.size() - done));
+    const auto count =
+        static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], input.size() - done));
     between(block);
     in_run = true;
     plugin.run(input.data() + done, output.data() + done, count);
@@ -76,7 +78,8 @@ std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& inp
   return run_blocks(plugin, input, {size}, [](std::size_t) {});
 }
 
-std::vector<float> run_effect(ZaltrimEffect& effect, const std::vector<float>& input, std::size_t from, std::size_t to) {
+std::vector<float> run_effect(ZaltrimEffect& effect, const std::vector<float>& input, std::size_t from,
+                              std::size_t to) {
   std::vector<float> output(to - from);
   float* ins[] = {const_cast<float*>(input.data() + from)};
   float* outs[] = {output.data()};
@@ -101,7 +104,8 @@ int best_alignment(const std::vector<float>& input, const std::vector<float>& ou
 
 double largest_step(const std::vector<float>& samples, std::size_t from, std::size_t to) {
   double largest = 0.0;
-  for (std::size_t i = from + 1; i < to; ++i) largest = std::max(largest, std::fabs(double(samples[i]) - samples[i - 1]));
+  for (std::size_t i = from + 1; i < to; ++i)
+    largest = std::max(largest, std::fabs(double(samples[i]) - samples[i - 1]));
   return largest;
 }
 

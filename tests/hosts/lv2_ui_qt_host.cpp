@@ -1,0 +1,70 @@
+// A Qt 6 host of the plug-in's UI: its own QApplication and loop on the main thread, which makes
+// every UI call from inside the loop and, as a Qt host may, sends no idle calls: the UI's widgets
+// live in the host's application and run in the host's loop.
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "lv2_ui_scenario.h"
+
+namespace {
+
+class QtUiHost : public host_model::UiHostModel {
+ public:
+  void pump(int milliseconds) override {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+
+  unsigned long make_window(int width, int height) override {
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle("Qt host UI");
+    window->resize(width, height);
+    window->show();
+    pump(200);
+    const unsigned long id = window->winId();
+    windows[id] = std::move(window);
+    return id;
+  }
+
+  void destroy_window(unsigned long id) override { windows.erase(id); }
+
+  // The UI asks in the screen's pixels.
+  void resize_window(unsigned long id, int width, int height) override {
+    QWidget& window = *windows[id];
+    const qreal ratio = window.devicePixelRatioF();
+    window.resize(static_cast<int>(width / ratio), static_cast<int>(height / ratio));
+  }
+
+  pid_t main_thread() const override { return main; }
+  bool runs_qt() const override { return true; }
+
+ private:
+  std::map<unsigned long, std::unique_ptr<QWidget>> windows;
+  pid_t main = host_model::current_thread();
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QLabel main_window("Qt host");
+  main_window.show();
+  host_model::UiHost host;
+  QtUiHost model;
+  host_model::Results results;
+  // Everything from inside the host's running loop, as a host's slots do.
+  QTimer::singleShot(0, [&] {
+    results = host_model::play_ui_scenario(host, model);
+    QApplication::quit();
+  });
+  QApplication::exec();
+  std::printf("%d passed, %d failed\n", results.passed, results.failed);
+  return results.failed == 0 ? 0 : 1;
+}
