@@ -8,7 +8,6 @@
 #include <QThread>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
 
 // Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
@@ -16,8 +15,11 @@
 
 namespace {
 
-bool module_created = false;
-std::atomic<int> clients{0};
+// The VST 2 module and the LV2 UI module may be loaded into one host, each with its own copy of
+// this file, and share Qt's one application. Whether one of them made it, and how many of their
+// editors use it, is therefore kept on the application itself, where both see it.
+constexpr const char* kMadeByModule = "zaltrimMadeByModule";
+constexpr const char* kClients = "zaltrimClients";
 
 QByteArray platform_plugins_folder() {
   return (QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").toLocal8Bit();
@@ -97,7 +99,7 @@ void create_application() {
   const MainThreadWarningFilter filter;
   auto* application = new QApplication(argc, argv);
   application->setQuitOnLastWindowClosed(false);
-  module_created = true;
+  application->setProperty(kMadeByModule, true);
 }
 
 // An X server that loses its last client resets and refuses connections for a moment; the
@@ -113,14 +115,20 @@ bool create_application_on_display() {
 
 bool on_application_thread() { return QCoreApplication::instance()->thread() == QThread::currentThread(); }
 
+int client_count() { return QCoreApplication::instance()->property(kClients).toInt(); }
+
 }  // namespace
 
 bool QMfcApp::pluginInstance() {
   if (!QCoreApplication::instance() && !create_application_on_display()) return false;
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+  // Widgets live on their application's thread only: an application made for editors driven
+  // from another thread (the other module's, in the same host) cannot serve these.
+  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr && on_application_thread();
 }
 
-bool QMfcApp::ownsInstance() { return module_created && QCoreApplication::instance(); }
+bool QMfcApp::ownsInstance() {
+  return QCoreApplication::instance() && QCoreApplication::instance()->property(kMadeByModule).toBool();
+}
 
 void QMfcApp::processEvents() {
   if (!ownsInstance() || !on_application_thread()) return;
@@ -129,14 +137,19 @@ void QMfcApp::processEvents() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void QMfcApp::addClient() { clients.fetch_add(1); }
+// Editors come and go on the application's thread, so the count needs no lock.
+void QMfcApp::addClient() {
+  if (ownsInstance()) QCoreApplication::instance()->setProperty(kClients, client_count() + 1);
+}
 
 void QMfcApp::removeClient() {
-  if (clients.fetch_sub(1) == 1) release();
+  if (!ownsInstance()) return;
+  const int remaining = client_count() - 1;
+  QCoreApplication::instance()->setProperty(kClients, remaining);
+  if (remaining <= 0) release();
 }
 
 void QMfcApp::release() {
   if (!ownsInstance() || !on_application_thread()) return;
   delete QCoreApplication::instance();
-  module_created = false;
 }

@@ -13,18 +13,20 @@
 
 class QMfcApp {
  public:
-  // Provides an application that can show widgets: the host's, or one made now; false without a
-  // display, or when Qt cannot start on it.
+  // Provides an application that can show widgets on this thread: the host's, or one made now;
+  // false without a display, when Qt cannot start on it, or when the application lives on
+  // another thread.
   static bool pluginInstance();
   // True while the application in use is the one the module made.
   static bool ownsInstance();
   // Runs pending events and timers of the module's own application. A Qt host's loop runs them
   // by itself; nesting a second loop inside it would re-enter the host.
   static void processEvents();
-  // Every open editor of the module counts as a client. When the last one closes, on the thread
-  // that drives the editors, the module's own application goes: everything Qt made for it (its
-  // timers, its caches) is undone on its own thread, and nothing of it is left for the process's
-  // exit, when Qt's own globals are already partly gone.
+  // Every open editor of the module, or of the project's other module in the same host, counts
+  // as a client. When the last one closes, on the thread that drives the editors, the module's
+  // own application goes: everything Qt made for it (its timers, its caches) is undone on its own
+  // thread, and nothing of it is left for the process's exit, when Qt's own globals are already
+  // partly gone.
   static void addClient();
   static void removeClient();
   // Deletes the module's own application now, from its own thread.
