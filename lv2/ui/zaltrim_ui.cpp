@@ -49,8 +49,9 @@ void ZaltrimUi::open(WId parent, const LV2UI_Resize* resize) {
   panel = new QZaltrim(this, parent);
   panel->move(0, 0);
   panel->adjustSize();
-  // Also the size hint a host's wrapper reads from the panel's window to size its own.
-  panel->setMinimumSize(panel->size());
+  // Also the size hints a GTK host's wrapper reads from the panel's window: it sizes the window to
+  // its own allocation within them, and would stretch the panel to the width of the host's.
+  panel->setFixedSize(panel->size());
   panel->show();
   if (!resize) return;
   // The host's window is in device pixels, which differ from Qt's at a scale above 1.

@@ -88,6 +88,17 @@ void check_embedding(Results& results, const UiHost& host, Display* display, uns
                 "the UI asks the host for the panel's size",
                 format("asked %g", host.requested_width) + format(" x %g", host.requested_height) +
                     format(", panel %g", widget.width) + format(" x %g", widget.height));
+  // A GTK host's wrapper sizes the UI's window to its own allocation within these bounds: without
+  // a maximum the panel is stretched to the host window's width.
+  XSizeHints hints{};
+  long supplied = 0;
+  XGetWMNormalHints(display, host.widget(), &hints, &supplied);
+  const bool fixed = (hints.flags & PMinSize) && (hints.flags & PMaxSize) && hints.min_width == widget.width &&
+                     hints.max_width == widget.width && hints.min_height == widget.height &&
+                     hints.max_height == widget.height;
+  results.check(fixed, "the UI's window gives its size as both its least and its largest",
+                format("least %g", hints.min_width) + format(" x %g", hints.min_height) +
+                    format(", largest %g", hints.max_width) + format(" x %g", hints.max_height));
 }
 
 void check_host_gain(Results& results, UiHost& host, UiHostModel& model, const Editor& editor) {
