@@ -14,11 +14,17 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The tools are not sanitised; a sanitised build's libraries need their runtimes loaded first.
 tool_environment=()
-if nm -D "$build/zaltrim.lv2/zaltrim.so" | grep -q __asan_init; then
+# (grep reads all of nm's output: with -q it could leave nm to die of SIGPIPE, failing the pipe.)
+if nm -D "$build/zaltrim.lv2/zaltrim.so" | grep __asan_init >/dev/null; then
   tool_environment=(env LD_PRELOAD="$(gcc -print-file-name=libasan.so):$(gcc -print-file-name=libubsan.so)"
                     ASAN_OPTIONS=detect_leaks=0)
 fi
-tool() { "${tool_environment[@]}" "$@"; }
+# Runs a tool; if it fails, says which and shows what it printed.
+tool() {
+  local status=0
+  "${tool_environment[@]}" "$@" >"$work/tool.log" 2>&1 || status=$?
+  ((status == 0)) || { cat "$work/tool.log" >&2; fail "$* exited with status $status"; }
+}
 
 echo "== install under a system prefix, and under a prefix in the user's home"
 cmake --install "$build" --prefix "$work/usr" >/dev/null
@@ -50,7 +56,7 @@ host="$build/zaltrim-host"
 "$host" render "$work/in.wav" --quiet
 while read -r gain factor; do
   "$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db "$gain" --oversampling "$factor" --no-delay-compensation
-  tool lv2apply -i "$work/in.wav" -o "$work/lv2.wav" -c gain "$gain" -c oversampling "$factor" "$uri" 2>/dev/null
+  tool lv2apply -i "$work/in.wav" -o "$work/lv2.wav" -c gain "$gain" -c oversampling "$factor" "$uri"
   echo -n "lv2apply, $gain dB, factor $factor: "
   "$same_samples" "$work/vst.wav" "$work/lv2.wav" || fail "lv2apply differs from the VST 2 render"
 done <<'SETTINGS'
@@ -60,7 +66,7 @@ done <<'SETTINGS'
 30 16
 SETTINGS
 "$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db 12 --oversampling 4 --no-delay-compensation
-tool lv2file -i "$work/in.wav" -o "$work/lv2file.wav" -p gain:12 -p oversampling:4 "$uri" >/dev/null 2>&1
+tool lv2file -i "$work/in.wav" -o "$work/lv2file.wav" -p gain:12 -p oversampling:4 "$uri"
 echo -n "lv2file, 12 dB, factor 4: "
 "$same_samples" "$work/vst.wav" "$work/lv2file.wav" || fail "lv2file differs from the VST 2 render"
 echo "PASS"
