@@ -251,6 +251,87 @@ setup() {
   log "display $DISPLAY"
 }
 
+# The title of window ID.
+window_title() { timeout 10 "${XWIN[@]}" list | awk -v id="$1" '$1 == id' | cut -d' ' -f8-; }
+
+# Ctrl+S to window MAIN; succeeds when FILE was rewritten within SECONDS.
+ctrl_s() {
+  local file=$1 seconds=$2 before
+  before=$(stat -c %Y.%s "$file")
+  sleep 1  # a save within the same second would leave the time unchanged
+  keys_to "$MAIN" ctrl+s
+  wait_until "$seconds" changed_since "$file" "$before"
+}
+
+# The panel at P_X/P_Y/P_W/P_H as the user left it, cut out of screenshot TAG-before-save into
+# TAG-panel-before-save, to compare with the panel once the saved state is opened again. The
+# pointer goes out of the way first: a hovered dial is drawn with a ring.
+panel_before_save() {
+  timeout 5 xdotool mousemove 1590 990
+  sleep 1
+  shot "$1-before-save"
+  cut_shot "$1-before-save" "${P_W}x${P_H}+${P_X}+${P_Y}" "$1-panel-before-save"
+}
+
+# The reopened panel at P_X/P_Y/P_W/P_H cut out of screenshot SHOT, put beside BEFORE (a cut of
+# panel_before_save) and compared with it; the row is named after TAG and WHAT ("editor", "UI").
+compare_reopened_panel() {
+  local before=$1 shot=$2 tag=$3 what=$4 differ
+  cut_shot "$shot" "${P_W}x${P_H}+${P_X}+${P_Y}" "$tag-panel-reopened"
+  side_by_side "$before" "$tag-panel-reopened" "$tag-panel-before-after"
+  differ=$(pixels_differ "$before" "$tag-panel-reopened")
+  record "$tag: reopened $what against the panel before saving" \
+    "$( ((differ == 0)) && echo "identical" || echo "$differ pixels differ") ($tag-panel-before-after.png)"
+}
+
+jack_answers() { timeout 5 jack_lsp >/dev/null 2>&1; }
+
+# jackd on the dummy driver under the server name NAME-PID, which the clients started later use.
+start_jack() {
+  export JACK_DEFAULT_SERVER=$1-$$ JACK_NO_AUDIO_RESERVATION=1 JACK_NO_START_SERVER=1
+  start jackd jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024
+  if wait_until 20 jack_answers; then
+    record "jackd (dummy, 48000 Hz, 1024 frames)" "running"
+  else
+    record "jackd (dummy, 48000 Hz, 1024 frames)" "did not start"
+    exit 1
+  fi
+}
+
+# The lines of FILES ("-": standard input) that are not blank, each once with its count,
+# addresses blanked, on one line.
+output_lines() {
+  cat "$@" 2>/dev/null | grep -v '^[[:space:]]*$' | sed 's/0x[0-9a-f]*/0x…/g' | sort | uniq -c | sed 's/^ *//' | paste -sd';' -
+}
+
+# What Qt said on a host's output (FILES): its classes are Q<Name>, its logging categories start
+# with qt.; as output_lines.
+qt_messages() {
+  cat "$@" 2>/dev/null | grep -E '\bQ[A-Z][A-Za-z]+|^qt\.' | output_lines -
+}
+
+# Double clicks at X,Y from the top left of window MAIN (twice at most) until a window whose
+# title matches REGEX appears within SECONDS; sets EDITOR to it.
+double_click_for_window() {
+  local x=$1 y=$2 seconds=$3 regex=$4
+  EDITOR=
+  geometry W "$MAIN" || return 1
+  for _ in 1 2; do
+    timeout 10 xdotool mousemove --sync $((W_X + x)) $((W_Y + y)) click --repeat 2 --delay 80 1
+    EDITOR=$(wait_window "$seconds" "$regex") && return 0
+  done
+  return 1
+}
+
+# The plug-in's panel, a window of class QtZaltrim inside the host's; sets PANEL and P_*. When
+# none is viewable within 10 s: a screenshot TAG-no-panel, the row ROW with RESULT, and failure.
+find_panel() {
+  PANEL=$(wait_window 10 '^QtZaltrim$' --class QtZaltrim) && geometry P "$PANEL" && return 0
+  shot "$1-no-panel"
+  record "$2" "$3"
+  return 1
+}
+
 # Copies the host's stdout and stderr next to the screenshots.
 keep_host_output() {
   local name
