@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <utility>
@@ -35,4 +36,31 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::pair<std::string, std::string>, double> times;
+};
+
+// Rows named "<what><separator><rest>": after each row it prints the ratio to the row whose name
+// starts with `base` and has the same rest ("floor N=8 sine" is the base of "chain float N=8 sine").
+class BaseRatioReporter : public RatioReporter {
+ public:
+  BaseRatioReporter(std::string separator, std::string base, std::string label)
+      : separator(std::move(separator)), base(std::move(base)), label(std::move(label)) {}
+
+ protected:
+  void compare(const Run& run) override {
+    const std::string& name = run.run_name.function_name;
+    const std::string::size_type rest = name.find(separator);
+    if (rest == std::string::npos) return;
+    if (name.rfind(base, 0) == 0) {
+      remember(name.substr(rest), run);
+      return;
+    }
+    const double ratio = ratio_to(name.substr(rest), run);
+    if (ratio != 0.0)
+      std::printf("%-40s %-8s ratio %s %.3f\n", name.c_str(), run.aggregate_name.c_str(), label.c_str(), ratio);
+  }
+
+ private:
+  std::string separator;
+  std::string base;
+  std::string label;
 };

@@ -81,27 +81,12 @@ BENCHMARK_CAPTURE(Chain, 32, 32)->Name("chain N=32");
 BENCHMARK_CAPTURE(Lv2, 32, 32, 1.0f)->Name("lv2 N=32");
 BENCHMARK_CAPTURE(Lv2, 32 bypassed, 32, 0.0f)->Name("lv2 bypassed N=32");
 
-// Prints after each LV2 row its ratio to the chain row of the same factor.
-class AdapterRatioReporter : public RatioReporter {
- protected:
-  void compare(const Run& run) override {
-    const std::string& name = run.run_name.function_name;
-    const std::string::size_type factor = name.find(" N=");
-    if (factor == std::string::npos) return;
-    if (name.rfind("chain", 0) == 0) {
-      remember(name.substr(factor), run);
-      return;
-    }
-    const double ratio = ratio_to(name.substr(factor), run);
-    if (ratio != 0.0) std::printf("%-40s %-8s ratio lv2/chain %.3f\n", name.c_str(), run.aggregate_name.c_str(), ratio);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  AdapterRatioReporter reporter;
+  // After each LV2 row, its ratio to the chain row of the same factor.
+  BaseRatioReporter reporter(" N=", "chain", "lv2/chain");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 }

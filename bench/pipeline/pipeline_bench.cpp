@@ -223,25 +223,6 @@ void Floor(benchmark::State& state, Signal signal) {
   report_per_sample(state, N);
 }
 
-// Prints after each chain row its ratio to the floor of the same factor and signal, from CPU
-// times (per aggregate when repetitions are asked for).
-class FloorRatioReporter : public RatioReporter {
- protected:
-  void compare(const Run& run) override {
-    // "floor N=8 sine 1.0" is the floor of "chain float N=8 sine 1.0" and "chain double N=8 sine 1.0".
-    const std::string& name = run.run_name.function_name;
-    const std::string::size_type factor = name.find(" N=");
-    if (factor == std::string::npos) return;
-    if (name.rfind("floor", 0) == 0) {
-      remember(name.substr(factor), run);
-      return;
-    }
-    const double ratio = ratio_to(name.substr(factor), run);
-    if (ratio != 0.0)
-      std::printf("%-40s %-8s ratio chain/floor %.3f\n", name.c_str(), run.aggregate_name.c_str(), ratio);
-  }
-};
-
 // The stages' arithmetic written out: per host sample one multiply, 18 multiply-adds and N fifth-
 // order Horner evaluations; per high-rate sample Newton steps with one exp each, then the 9 + 8
 // multiply-adds of the direct form I with its history moves; one sample in N kept.
@@ -460,7 +441,8 @@ int main(int argc, char** argv) {
   register_floor_comparisons<32>();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  FloorRatioReporter reporter;
+  // After each chain row, its ratio to the floor of the same factor and signal.
+  BaseRatioReporter reporter(" N=", "floor", "chain/floor");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

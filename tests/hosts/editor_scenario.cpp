@@ -133,17 +133,11 @@ void check_fast_automation(Results& results, const zhost::Plugin& plugin, HostMo
 }
 
 void check_open_close_cycles(Results& results, const zhost::Plugin& plugin, HostModel& model, unsigned long window) {
-  const auto cycle = [&] {
+  const double growth = heap_growth_of_cycles(model, [&] {
     open_editor(plugin, window);
     model.pump(30);
     plugin.dispatch(effEditClose);
-  };
-  for (int i = 0; i < 5; ++i) cycle();
-  model.pump(100);
-  const std::size_t heap_before = editor_test::live_heap_bytes();
-  for (int i = 0; i < 45; ++i) cycle();
-  model.pump(100);
-  const double growth = static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
+  });
   results.check(growth < 512 * 1024, "50 open/close cycles do not grow memory", format("%.0f bytes", growth));
 }
 
@@ -185,6 +179,15 @@ void Results::check(bool ok, const std::string& what, const std::string& detail)
   ++(ok ? passed : failed);
   std::printf("%s: %s%s%s\n", ok ? "ok" : "FAILED", what.c_str(), detail.empty() ? "" : " - ", detail.c_str());
   std::fflush(stdout);
+}
+
+double heap_growth_of_cycles(HostModel& model, const std::function<void()>& cycle) {
+  for (int i = 0; i < 5; ++i) cycle();
+  model.pump(100);
+  const std::size_t heap_before = editor_test::live_heap_bytes();
+  for (int i = 0; i < 45; ++i) cycle();
+  model.pump(100);
+  return static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
 }
 
 pid_t current_thread() { return static_cast<pid_t>(syscall(SYS_gettid)); }

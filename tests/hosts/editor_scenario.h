@@ -62,6 +62,10 @@ struct Results {
 // thread, which is the host's editor thread.
 Results play_editor_scenario(const zhost::Plugin& plugin, HostModel& model);
 
+// What 45 cycles (after 5 to warm up), each followed by 30 ms of the host's loop, leave on the
+// heap, in bytes.
+double heap_growth_of_cycles(HostModel& model, const std::function<void()>& cycle);
+
 // The calling thread's id, as /proc names it.
 pid_t current_thread();
 // CPU seconds a thread of this process has used so far.

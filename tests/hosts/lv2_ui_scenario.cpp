@@ -180,17 +180,11 @@ void check_cleanup(Results& results, UiHost& host, UiHostModel& model, Display* 
 }
 
 void check_cycles(Results& results, UiHost& host, UiHostModel& model, unsigned long window) {
-  const auto cycle = [&] {
+  const double growth = heap_growth_of_cycles(model, [&] {
     host.instantiate(model, window);
     model.pump(30);
     host.cleanup();
-  };
-  for (int i = 0; i < 5; ++i) cycle();
-  model.pump(100);
-  const std::size_t heap_before = editor_test::live_heap_bytes();
-  for (int i = 0; i < 45; ++i) cycle();
-  model.pump(100);
-  const double growth = static_cast<double>(editor_test::live_heap_bytes()) - static_cast<double>(heap_before);
+  });
   results.check(growth < 512 * 1024, "50 instantiate/cleanup cycles do not grow memory", format("%.0f bytes", growth));
 }
 
