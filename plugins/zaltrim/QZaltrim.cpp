@@ -123,9 +123,7 @@ void QZaltrim::update_oversampling(int value) {
   combo->setCurrentIndex(index(value));
 }
 
-void QZaltrim::update_oversampling_log(int value) {
-  controls->pick_oversampling(1 << (value + 1));
-}
+void QZaltrim::update_oversampling_log(int value) { controls->pick_oversampling(1 << (value + 1)); }
 
 void QZaltrim::mousePressEvent(QMouseEvent* event) {
   // Presses the dial or the list passes on (another button than theirs) are not the panel's.

@@ -14,9 +14,7 @@ namespace {
 
 class Gtk2UiHost : public host_model::UiHostModel {
  public:
-  explicit Gtk2UiHost(host_model::UiHost& host) : host(host) {
-    timeout = g_timeout_add(kIdlePeriodMs, idle, &host);
-  }
+  explicit Gtk2UiHost(host_model::UiHost& host) : host(host) { timeout = g_timeout_add(kIdlePeriodMs, idle, &host); }
   ~Gtk2UiHost() override { g_source_remove(timeout); }
   Gtk2UiHost(const Gtk2UiHost&) = delete;
   Gtk2UiHost& operator=(const Gtk2UiHost&) = delete;

@@ -83,11 +83,11 @@ void check_embedding(Results& results, const UiHost& host, Display* display, uns
   expected.push_back(host.widget());
   const Size widget = window_size(display, host.widget());
   results.check(children_of(display, window) == expected, "the UI's widget is its own window inside the host's");
-  results.check(host.requested_width > 0 && host.requested_width == widget.width &&
-                    host.requested_height == widget.height,
-                "the UI asks the host for the panel's size",
-                format("asked %g", host.requested_width) + format(" x %g", host.requested_height) +
-                    format(", panel %g", widget.width) + format(" x %g", widget.height));
+  results.check(
+      host.requested_width > 0 && host.requested_width == widget.width && host.requested_height == widget.height,
+      "the UI asks the host for the panel's size",
+      format("asked %g", host.requested_width) + format(" x %g", host.requested_height) +
+          format(", panel %g", widget.width) + format(" x %g", widget.height));
   // A GTK host's wrapper sizes the UI's window to its own allocation within these bounds: without
   // a maximum the panel is stretched to the host window's width.
   XSizeHints hints{};
@@ -167,9 +167,9 @@ void check_factor(Results& results, UiHost& host, UiHostModel& model, const Edit
   const std::vector<Rgb> shown = editor.picture();
   host.port_event(kOversamplingPort, 5.0f);
   model.pump(300);
-  results.check(differing_pixels(before, shown) > 0 && differing_pixels(shown, editor.picture()) == 0 &&
-                    host.calls.empty(),
-                "the factor port's events select the factor, skip values that are none, write nothing");
+  results.check(
+      differing_pixels(before, shown) > 0 && differing_pixels(shown, editor.picture()) == 0 && host.calls.empty(),
+      "the factor port's events select the factor, skip values that are none, write nothing");
 }
 
 void check_cleanup(Results& results, UiHost& host, UiHostModel& model, Display* display, unsigned long window,
