@@ -1,19 +1,17 @@
-// Replaces the global allocation functions of this test program with counting ones.
+// Counts every allocation of this test program, from its start.
 #include "allocation_counter.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
+
+#include "allocation_hook.h"
 
 namespace {
 
 std::atomic<std::uint64_t> allocations{0};
 
-void* counted_allocation(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* block = std::malloc(size ? size : 1)) return block;
-  throw std::bad_alloc();
-}
+void count(std::size_t) { allocations.fetch_add(1, std::memory_order_relaxed); }
+
+const bool counting = (test_support::set_allocation_hook(count), true);
 
 }  // namespace
 
@@ -22,10 +20,3 @@ namespace dsp_test {
 std::uint64_t allocations_so_far() { return allocations.load(std::memory_order_relaxed); }
 
 }  // namespace dsp_test
-
-void* operator new(std::size_t size) { return counted_allocation(size); }
-void* operator new[](std::size_t size) { return counted_allocation(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }

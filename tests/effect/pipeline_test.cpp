@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_hook.h"
 #include "butterworth_filter.h"
 #include "decimation_filter.h"
 #include "newton_raphson_optimizer.h"
@@ -24,22 +25,17 @@ namespace {
 std::atomic<long> allocations{0};
 std::atomic<std::size_t> largest_allocation{0};
 std::atomic<bool> fail_next_allocation{false};
-}  // namespace
 
-void* operator new(std::size_t size) {
+void watch_allocation(std::size_t size) {
   if (fail_next_allocation.exchange(false)) throw std::bad_alloc();
   allocations.fetch_add(1, std::memory_order_relaxed);
   std::size_t largest = largest_allocation.load();
   while (size > largest && !largest_allocation.compare_exchange_weak(largest, size)) {
   }
-  if (void* block = std::malloc(size ? size : 1)) return block;
-  throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+const bool watching = (test_support::set_allocation_hook(watch_allocation), true);
+}  // namespace
 
 namespace {
 
@@ -66,7 +62,8 @@ std::vector<double> reference_chain(const std::vector<double>& input, double gai
 
 std::vector<double> sine(std::size_t frames, double amplitude, double frequency = 1000.0, double rate = 44100.0) {
   std::vector<double> samples(frames);
-  for (std::size_t i = 0; i < frames; ++i) samples[i] = amplitude * std::sin(2.0 * 3.141592653589793 * frequency * i / rate);
+  for (std::size_t i = 0; i < frames; ++i)
+    samples[i] = amplitude * std::sin(2.0 * 3.141592653589793 * frequency * i / rate);
   return samples;
 }
 

@@ -6,10 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "allocation_hook.h"
 #include "lv2_instance.h"
 #include "zaltrim_effect.h"
 
@@ -17,18 +16,13 @@
 namespace {
 thread_local bool in_run = false;
 std::atomic<long> allocations_in_run{0};
-}  // namespace
 
-void* operator new(std::size_t size) {
+void count_in_run(std::size_t) {
   if (in_run) allocations_in_run.fetch_add(1);
-  if (void* block = std::malloc(size ? size : 1)) return block;
-  throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+const bool counting = (test_support::set_allocation_hook(count_in_run), true);
+}  // namespace
 
 namespace {
 
