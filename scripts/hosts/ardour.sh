@@ -69,19 +69,6 @@ pick_factor() {
   record "modified after a factor pick (first gesture, none before)" "$(within_5s dirty): title '$(title)'"
 }
 
-show_about() {
-  click_at $((P_X + 40)) $((P_Y + P_H * 6 / 10))
-  local about
-  if about=$(wait_window 10 '^About QtZaltrim$'); then
-    shot 07-about
-    keys_to "$about" Return
-    wait_until 5 window_gone '^About QtZaltrim$' || "${XWIN[@]}" close "$about"
-    record "about box" "appeared; $(window_exists '^About QtZaltrim$' && echo "still open" || echo closed)"
-  else
-    record "about box" "did not appear within 10 s"
-  fi
-}
-
 report_saved_state() {
   record "saved state" "$(python3 "$HOSTS_DIR/state.py" "$SESSION_FILE")"
   local reopened=$SESSION_DIR/reopened.ardour
@@ -151,7 +138,7 @@ if start_gui 01 "$SESSION_FILE"; then
     pick_factor
     save "Ctrl+S after the factor pick" && record "saved after the factor pick" "$(python3 "$HOSTS_DIR/state.py" "$SESSION_FILE")"
     turn_dial
-    show_about
+    show_about 07-about
     shot 07-after-about
     panel_before_save 08
     close_plugin_window 08

@@ -341,3 +341,20 @@ keep_host_output() {
   done
   return 0
 }
+
+# Clicks the panel's background, which shows the about box, takes a screenshot named SHOT and
+# closes the box with Return. Qt adds the application's display name to every title under a Qt
+# host (" — Qtractor"), so the title is matched by its start.
+show_about() {
+  click_at $((P_X + 40)) $((P_Y + P_H * 6 / 10))
+  local about
+  if about=$(wait_window 10 '^About QtZaltrim'); then
+    shot "$1"
+    record "about box" "appeared, titled '$(window_title "$about")'"
+    keys_to "$about" Return
+    wait_until 5 window_gone '^About QtZaltrim' || "${XWIN[@]}" close "$about"
+    record "about box closed with Return" "$(window_exists '^About QtZaltrim' && echo "no, still open" || echo yes)"
+  else
+    record "about box" "did not appear within 10 s"
+  fi
+}

@@ -55,21 +55,6 @@ save_if_enabled() {
   fi
 }
 
-show_about() {
-  click_at $((P_X + 40)) $((P_Y + P_H * 6 / 10))
-  local about
-  # Qt adds " — Qtractor" (the application's display name) to every title under Qtractor.
-  if about=$(wait_window 10 '^About QtZaltrim'); then
-    shot 05-about
-    record "about box" "appeared, titled '$(window_title "$about")'"
-    keys_to "$about" Return
-    wait_until 5 window_gone '^About QtZaltrim' || "${XWIN[@]}" close "$about"
-    record "about box closed with Return" "$(window_exists '^About QtZaltrim' && echo "no, still open" || echo yes)"
-  else
-    record "about box" "did not appear within 10 s"
-  fi
-}
-
 # Sets SAVED to the file that holds the session after Ctrl+S, or after File > Save As when Save
 # was not enabled (so that the state the plug-in gives can still be read).
 save() {
@@ -114,7 +99,7 @@ if start_qtractor 01 "$SESSION_FILE"; then
     pick_factor
     save_if_enabled "Ctrl+S after the factor pick"
     turn_dial
-    show_about
+    show_about 05-about
     panel_before_save 06
     close_plugin_window 06
     shot 06-editor-closed
