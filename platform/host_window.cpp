@@ -1,11 +1,18 @@
 #include "host_window.h"
 
 #include <QGuiApplication>
+#include <cmath>
 
 // Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
 
 namespace platform {
+
+QSize device_size(const QWidget& widget) {
+  const qreal ratio = widget.devicePixelRatioF();
+  return QSize(static_cast<int>(std::lround(widget.width() * ratio)),
+               static_cast<int>(std::lround(widget.height() * ratio)));
+}
 
 void fit_client_area(WId window, const QSize& size) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

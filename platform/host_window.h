@@ -11,6 +11,9 @@
 
 namespace platform {
 
+// The widget's size in the host window's pixels, which differ from Qt's at a scale above 1.
+QSize device_size(const QWidget& widget);
+
 // Resizes the host window so that its client area becomes `size`, keeping its position.
 void fit_client_area(WId window, const QSize& size);
 

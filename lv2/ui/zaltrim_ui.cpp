@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "QZaltrim.h"
+#include "host_window.h"
 #include "lv2_features.h"
 #include "qmfcapp.h"
 #include "zaltrim_chain.h"
@@ -16,8 +17,6 @@ constexpr int kDefaultFactor = 2;
 
 // The dB a linear gain stands for, computed in double and narrowed once.
 float db_of_gain(float linear_gain) { return static_cast<float>(20.0 * std::log10(static_cast<double>(linear_gain))); }
-
-int device_pixels(int logical, qreal ratio) { return static_cast<int>(std::lround(logical * ratio)); }
 
 }  // namespace
 
@@ -55,8 +54,8 @@ void ZaltrimUi::open(WId parent, const LV2UI_Resize* resize) {
   panel->show();
   if (!resize) return;
   // The host's window is in device pixels, which differ from Qt's at a scale above 1.
-  const qreal ratio = panel->devicePixelRatioF();
-  resize->ui_resize(resize->handle, device_pixels(panel->width(), ratio), device_pixels(panel->height(), ratio));
+  const QSize size = platform::device_size(*panel);
+  resize->ui_resize(resize->handle, size.width(), size.height());
 }
 
 void ZaltrimUi::port_event(std::uint32_t port, std::uint32_t buffer_size, std::uint32_t format, const void* buffer) {

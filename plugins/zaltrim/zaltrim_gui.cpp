@@ -1,7 +1,6 @@
 #include "zaltrim_gui.h"
 
 #include <QTimer>
-#include <cmath>
 
 #include "QZaltrim.h"
 #include "host_window.h"
@@ -13,8 +12,6 @@ namespace {
 // How often a panel in a host's Qt loop looks for new values; hosts without one deliver in their
 // idle calls, which come about as often.
 constexpr int kDeliveryIntervalMs = 30;
-
-VstInt16 device_pixels(int logical, qreal ratio) { return static_cast<VstInt16>(std::lround(logical * ratio)); }
 
 }  // namespace
 
@@ -110,12 +107,11 @@ void GUIZaltrim::idle() {
 }
 
 void GUIZaltrim::store_rect(const QWidget& widget) {
-  const QRect geometry = widget.geometry();
-  const qreal ratio = widget.devicePixelRatioF();
+  const QSize size = platform::device_size(widget);
   rect.top = 0;
   rect.left = 0;
-  rect.bottom = device_pixels(geometry.bottom() - geometry.top() + 1, ratio);
-  rect.right = device_pixels(geometry.right() - geometry.left() + 1, ratio);
+  rect.bottom = static_cast<VstInt16>(size.height());
+  rect.right = static_cast<VstInt16>(size.width());
 }
 
 void GUIZaltrim::note_gain(float value) {
