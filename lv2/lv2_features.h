@@ -1,4 +1,4 @@
-// Finding a feature a host offers, shared by the plug-in and its UI.
+// Finding a feature a host offers to the UI.
 #pragma once
 
 #include <lv2/core/lv2.h>

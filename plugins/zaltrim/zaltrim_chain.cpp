@@ -181,6 +181,18 @@ int ZaltrimChain::measure_latency(int factor, float rate) {
 
 ZaltrimChain::ZaltrimChain(int factor, float rate) : stages(design(factor, rate)) { gain_filter.set_gain(1.0); }
 
+// Only the low-pass of the decimator holds state; its buffer is for the block form, which the
+// chain never runs.
+void ZaltrimChain::restore(Stages& target, const Stages& designed) {
+  with_factor(designed.factor, [&](auto n) {
+    constexpr int N = decltype(n)::value;
+    static_cast<Upsampler<N>&>(*target.oversampling) = static_cast<const Upsampler<N>&>(*designed.oversampling);
+    static_cast<Clipper&>(*target.overdrive) = static_cast<const Clipper&>(*designed.overdrive);
+    static_cast<Decimator<N>&>(*target.decimation).get_filter() =
+        static_cast<const Decimator<N>&>(*designed.decimation).get_filter();
+  });
+}
+
 void ZaltrimChain::install(Stages& fresh) { std::swap(stages, fresh); }
 
 void ZaltrimChain::process(const float* input, float* output, std::uint32_t count) { run(input, output, count); }

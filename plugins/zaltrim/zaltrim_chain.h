@@ -41,9 +41,15 @@ class ZaltrimChain {
 
   ZaltrimChain(int factor, float rate);
 
+  // Gives `target` the state of `designed`, stages of the same factor and rate: the filters as
+  // they were designed, silent, when `designed` never ran. Never allocates.
+  static void restore(Stages& target, const Stages& designed);
+
   // Puts `stages` in force; `stages` then holds the ones they replaced, for the caller to free
   // where freeing is allowed.
   void install(Stages& stages);
+  // The stages in force start again from `designed` (their factor and rate): no allocation.
+  void restart(const Stages& designed) { restore(stages, designed); }
   int factor() const { return stages.factor; }
   float rate() const { return stages.rate; }
 

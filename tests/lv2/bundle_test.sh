@@ -50,6 +50,8 @@ for expected in 'Symbol: *in$' 'Symbol: *out$' 'Symbol: *gain$' 'Symbol: *oversa
                 'Clean boost' 'Crunch' 'Hard drive'; do
   echo "$info" | grep -q "$expected" || fail "lv2info does not show '$expected'"
 done
+# Debian's lv2file hands a dangling feature to plug-ins that declare the worker and crashes them.
+if echo "$info" | grep -q worker; then fail "the plug-in declares the LV2 worker"; fi
 
 echo "== lv2apply and lv2file against the VST 2 render"
 host="$build/zaltrim-host"
@@ -66,7 +68,9 @@ done <<'SETTINGS'
 30 16
 SETTINGS
 "$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db 12 --oversampling 4 --no-delay-compensation
-tool lv2file -i "$work/in.wav" -o "$work/lv2file.wav" -p gain:12 -p oversampling:4 "$uri"
-echo -n "lv2file, 12 dB, factor 4: "
-"$same_samples" "$work/vst.wav" "$work/lv2file.wav" || fail "lv2file differs from the VST 2 render"
+for run in 1 2 3; do
+  tool lv2file -i "$work/in.wav" -o "$work/lv2file.wav" -p gain:12 -p oversampling:4 "$uri"
+  echo -n "lv2file, 12 dB, factor 4, run $run: "
+  "$same_samples" "$work/vst.wav" "$work/lv2file.wav" || fail "lv2file differs from the VST 2 render"
+done
 echo "PASS"
