@@ -85,6 +85,20 @@ void ZaltrimEffect::setSampleRate(float rate) {
 
 float ZaltrimEffect::getSampleRate() { return sample_rate.load(); }
 
+// A fresh effect reports 3 samples, what hosts have always read before the first resume. The chain
+// lags by more (5 at 44.1 kHz): a host that compensated 3 would leave the effect's track late
+// against its dry copy. The delay depends on the rate alone, so it is measured once per rate.
+void ZaltrimEffect::resume() {
+  AudioEffectX::resume();
+  const float rate = sample_rate.load();
+  if (rate == delay_rate) return;
+  delay_rate = rate;
+  const VstInt32 delay = ZaltrimChain::measure_latency(oversampling.load(), rate);
+  if (delay == cEffect.initialDelay) return;
+  setInitialDelay(delay);
+  ioChanged();
+}
+
 void ZaltrimEffect::apply_gain(float new_gain) {
   chain.set_gain(static_cast<double>(new_gain));
   gain.store(new_gain, std::memory_order_relaxed);

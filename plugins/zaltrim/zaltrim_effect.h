@@ -21,6 +21,9 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   ~ZaltrimEffect() override;
 
   void setSampleRate(float rate) override;
+  // Reports the chain's measured delay at the rate in force as the initial delay, telling the
+  // host when it changed.
+  void resume() override;
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
   void setParameter(VstInt32 index, float value) override;
@@ -80,6 +83,8 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   void process_block(const Sample* input, Sample* output, VstInt32 sampleFrames);
 
   ZaltrimChain chain;
+  // The rate whose delay initialDelay reports; 0 until the first resume.
+  float delay_rate = 0.0f;
   char program_name[kVstMaxProgNameLen + 1];
   // Written by rate changes and chunk restores on host threads, read by every rebuild.
   std::atomic<float> sample_rate;

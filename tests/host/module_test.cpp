@@ -76,6 +76,26 @@ TEST_F(LoadedModule, RecordAndIdentity) {
   EXPECT_EQ(host.calls().size(), 1u);
 }
 
+// The record starts at 3 samples; a resume reports the chain's delay at the rate in force and
+// tells the host once per change, so that it compensates what the output really lags.
+TEST_F(LoadedModule, ResumeReportsTheChainsDelayAndTellsTheHost) {
+  plugin.open();
+  const struct {
+    float rate;
+    VstInt32 delay;
+    std::size_t told;
+  } steps[] = {{44100.0f, 5, 1}, {44100.0f, 5, 1}, {48000.0f, 5, 1}, {96000.0f, 7, 2}, {44100.0f, 5, 3}};
+  for (const auto& step : steps) {
+    plugin.set_active(false);
+    plugin.set_sample_rate(step.rate);
+    plugin.set_active(true);
+    EXPECT_EQ(plugin.record()->initialDelay, step.delay) << step.rate;
+    EXPECT_EQ(host.count(audioMasterIOChanged), step.told) << step.rate;
+  }
+  plugin.set_active(false);
+  plugin.close();
+}
+
 TEST_F(LoadedModule, ParameterAndChunkThroughTheRecord) {
   plugin.set_parameter(0, 0.25f);
   EXPECT_EQ(plugin.get_parameter(0), 0.25f);
