@@ -14,6 +14,7 @@ packages=(
   qt6-gtk-platformtheme libgtk2.0-dev
   zam-plugins
   lv2-dev lilv-utils sordi lv2file jalv
+  ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad ecasound
 )
 
 missing=()

@@ -73,4 +73,21 @@ for run in 1 2 3; do
   echo -n "lv2file, 12 dB, factor 4, run $run: "
   "$same_samples" "$work/vst.wav" "$work/lv2file.wav" || fail "lv2file differs from the VST 2 render"
 done
+
+echo "== ffmpeg, GStreamer and ecasound against the VST 2 render"
+# The registry GStreamer keeps of its plug-ins is this run's own.
+export GST_REGISTRY="$work/gst-registry.bin"
+"$host" render "$work/in.wav" "$work/vst.wav" --quiet --gain-db 12 --oversampling 4 --no-delay-compensation
+tool ffmpeg -nostdin -hide_banner -loglevel error -i "$work/in.wav" \
+  -af 'lv2=p=https\\://orvendel.example/plugins/zaltrim:c=gain=12|oversampling=4' -c:a pcm_f32le "$work/ffmpeg.wav"
+# GStreamer gives every toggled port a default of false: without enabled=true it bypasses.
+tool gst-launch-1.0 -q filesrc location="$work/in.wav" ! wavparse ! audioconvert \
+  ! orvendel-example-plugins-zaltrim gain=12 oversampling=4 enabled=true \
+  ! audioconvert ! audio/x-raw,format=F32LE ! wavenc ! filesink location="$work/gstreamer.wav"
+# ecasound's parameters are positional, and one left out is 0: enabled is the third.
+tool ecasound -q -f:f32_le,1,44100 -i "$work/in.wav" -o "$work/ecasound.wav" -elv2:"$uri",12,4,1
+for name in ffmpeg gstreamer ecasound; do
+  echo -n "$name, 12 dB, factor 4: "
+  "$same_samples" "$work/vst.wav" "$work/$name.wav" || fail "$name differs from the VST 2 render"
+done
 echo "PASS"
