@@ -37,10 +37,13 @@ scan() {
 }
 
 make_session() {
-  if timeout 120 ardour7-lua "$HOSTS_DIR/ardour-session.lua" "$SESSION_DIR" "$SESSION_NAME" >>"$LOG" 2>&1 &&
+  if timeout 120 ardour7-lua "$HOSTS_DIR/ardour-session.lua" "$SESSION_DIR" "$SESSION_NAME" >"$OUT/session.txt" 2>&1 &&
     [[ -f $SESSION_FILE ]]; then
+    cat "$OUT/session.txt" >>"$LOG"
     record "session made (ardour7-lua)" "$(python3 "$HOSTS_DIR/state.py" "$SESSION_FILE")"
+    record "latency at 48 kHz (Ardour's plug-in and track latency)" "$(sed -n 's/^latency: //p' "$OUT/session.txt")"
   else
+    cat "$OUT/session.txt" >>"$LOG"
     record "session made (ardour7-lua)" "failed"
     exit 1
   fi

@@ -3,8 +3,7 @@
 -- API (as a control surface or a script would) to GAIN dB and FACTOR, or left at the plug-in's
 -- defaults; then saved. On the way it prints what
 -- Ardour knows of the plug-in: its control ports, its presets, and the latency it reports at
--- each factor (the plug-in designs its stages on Ardour's worker thread, so the value comes
--- a few blocks after the factor changes).
+-- each factor (the port follows the factor at the next block Ardour runs).
 AudioEngine:set_backend("None (Dummy)", "", "")
 local rate = tonumber(arg[3])
 local session = create_session(arg[1], arg[2], rate)
