@@ -16,6 +16,8 @@ source "$HOSTS_DIR/qtractor-lib.sh"
 
 SCANNER=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
 WINDOW_NAME=editor
+ABOUT_TAB_X=366  # the About tab of the plug-in's Properties form, where Qtractor first puts it
+ABOUT_TAB_Y=307
 
 setup qtractor "${1:-$ROOT/build/QtZaltrim.so}" "${2:-$ROOT/build/hosts/qtractor}"
 SESSION_DIR=$WORK/zaltrim
@@ -47,6 +49,26 @@ pick_factor() {
 }
 
 # Ctrl+S only; Save is disabled while the session is unmodified, and then nothing is written.
+# The plug-in's Properties form (context menu, P); its About tab shows the latency Qtractor took
+# from the module ("Latency: … (N frames)"), for the screenshot to be looked at.
+show_latency() {
+  click_at "$PLUGIN_X" "$PLUGIN_Y" 3
+  sleep 1
+  timeout 10 xdotool key p
+  local form
+  if ! form=$(wait_window 10 '^Zaltrim - Track 1'); then
+    record "plug-in properties form" "did not appear"
+    return 1
+  fi
+  click_at "$ABOUT_TAB_X" "$ABOUT_TAB_Y"
+  sleep 1
+  shot "$1-properties"
+  cut_shot "$1-properties" 500x260+260+250 "$1-latency"
+  record "plug-in latency (Properties, About tab)" "shown in $1-latency.png"
+  keys_to "$form" Escape
+  wait_until 5 window_gone '^Zaltrim - Track 1'
+}
+
 save_if_enabled() {
   if ctrl_s "$SESSION_FILE" 5; then
     record "$1" "session file rewritten: $(python3 "$HOSTS_DIR/state.py" "$SESSION_FILE")"
@@ -93,6 +115,7 @@ start_jack zaltrim
 SAVED=$SESSION_FILE
 if start_qtractor 01 "$SESSION_FILE"; then
   record "Qtractor main thread CPU, session open, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
+  show_latency 01
   if open_plugin_window 02; then
     record "Qtractor main thread CPU, editor open and idle, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
     thread_table "$PID" >"$OUT/threads.txt"
