@@ -31,10 +31,56 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
   static constexpr double derivative_floor = 2.220446049250313e-16;
   static constexpr std::uint32_t max_steps = 10000;
 
+  // One sample's iteration, a Newton step at a time, so that a caller can interleave the
+  // iterations of independent channels; every solver of this model steps through it.
+  struct Iteration {
+    Iteration(const Model& model, double previous_input, double x, double previous_output)
+        : term(model.loop_term(previous_input, x, previous_output)),
+          y(previous_output),
+          y_evaluable(previous_output) {}
+
+    // One step; true once the sample is solved, its unclamped solution then in y.
+    bool advance(const Model& model) {
+      const auto f = model.evaluate(term, y);
+      double y_new;
+      if (std::isinf(f.derivative)) {
+        // A step overshot the range of the exponential. Newton's next step would be NaN and end
+        // the sample at +1 whatever the input's sign; halve the overshoot instead and go on.
+        y_new = y_evaluable + (y - y_evaluable) * 0.5;
+      } else {
+        if (std::fabs(f.derivative) < derivative_floor) return true;
+        y_evaluable = y;
+        y_new = y - f.value / f.derivative;
+        if (std::fabs(y_new - y) < tolerance) {
+          y = y_new;
+          return true;
+        }
+      }
+      y = y_new;
+      if (++steps == max_steps) return true;
+      if (std::isfinite(y)) return false;
+      y = std::numeric_limits<double>::quiet_NaN();
+      return true;
+    }
+
+    double term;  // the part of F fixed within the sample
+    double y;
+    double y_evaluable;  // the last estimate at which the model stayed finite
+    std::uint32_t steps = 0;
+  };
+
   explicit NewtonRaphsonOptimizer(const Model& circuit) : model(circuit) {}
 
+  const Model& get_model() const { return model; }
   double get_previous_input() const { return x_prev; }
   double get_previous_output() const { return y_prev; }
+
+  // The written output of a solution: clamped to [-1, +1], NaN to +1.
+  static double clamp(double y) {
+    if (y >= 1.0 || std::isnan(y)) return 1.0;
+    if (y <= -1.0) return -1.0;
+    return y;
+  }
 
   void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, double* output, std::uint32_t count) override { run(input, output, count); }
@@ -54,32 +100,10 @@ class NewtonRaphsonOptimizer final : public MonoFilter<double> {
  private:
   // The unclamped solution for input x, from the given previous input and output.
   double solve(double previous_input, double x, double previous_output) const {
-    const double term = model.loop_term(previous_input, x, previous_output);
-    double y = previous_output;
-    double y_evaluable = previous_output;  // the last estimate at which the model stayed finite
-    for (std::uint32_t k = 0;;) {
-      const auto f = model.evaluate(term, y);
-      double y_new;
-      if (std::isinf(f.derivative)) {
-        // A step overshot the range of the exponential. Newton's next step would be NaN and end
-        // the sample at +1 whatever the input's sign; halve the overshoot instead and go on.
-        y_new = y_evaluable + (y - y_evaluable) * 0.5;
-      } else {
-        if (std::fabs(f.derivative) < derivative_floor) return y;
-        y_evaluable = y;
-        y_new = y - f.value / f.derivative;
-        if (std::fabs(y_new - y) < tolerance) return y_new;
-      }
-      y = y_new;
-      if (++k == max_steps) return y;
-      if (!std::isfinite(y)) return std::numeric_limits<double>::quiet_NaN();
+    Iteration iteration(model, previous_input, x, previous_output);
+    while (!iteration.advance(model)) {
     }
-  }
-
-  static double clamp(double y) {
-    if (y >= 1.0 || std::isnan(y)) return 1.0;
-    if (y <= -1.0) return -1.0;
-    return y;
+    return iteration.y;
   }
 
   static float clamp(float y) {

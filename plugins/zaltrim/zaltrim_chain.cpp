@@ -8,17 +8,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "butterworth_filter.h"
-#include "decimation_filter.h"
 #include "denormal_guard.h"
-#include "newton_raphson_optimizer.h"
-#include "oversampling_6points_5order.h"
-#include "oversampling_filter.h"
-#include "zaltrim.h"
+#include "zaltrim_stages.h"
+
+using namespace zaltrim_stages;
 
 namespace {
 
@@ -27,38 +23,6 @@ constexpr double kCutoffFrequency = 22000.0;
 // sampling frequency (32 x 384 kHz diverges). Above 32 x 192 kHz the cut-off therefore rises with
 // the rate, keeping the ratio of 32 x 192 kHz; it stays far below the host's Nyquist frequency.
 constexpr double kMaximumSamplingToCutoff = 32.0 * 192000.0 / kCutoffFrequency;
-// Beyond this the clipper's output sits at its clamp whatever the input, but Newton takes
-// hundreds of steps per sample to get there (7 for a full-scale signal), and all 10000 at 1e300.
-constexpr double kInputLimit = 1e9;
-
-template <int N>
-using Upsampler = DSP::OversamplingFilter<N, DSP::Oversampling6points5order<double>>;
-using Clipper = DSP::NewtonRaphsonOptimizer<DSP::Zaltrim<double>>;
-using Lowpass = DSP::ButterworthFilter<double, 8>;
-template <int N>
-using Decimator = DSP::DecimationFilter<N, Lowpass>;
-
-// Calls action with the factor as a compile-time constant; 32 stands for any factor not below it.
-template <typename Action>
-void with_factor(int factor, Action&& action) {
-  switch (factor) {
-    case 2:
-      action(std::integral_constant<int, 2>());
-      break;
-    case 4:
-      action(std::integral_constant<int, 4>());
-      break;
-    case 8:
-      action(std::integral_constant<int, 8>());
-      break;
-    case 16:
-      action(std::integral_constant<int, 16>());
-      break;
-    default:
-      action(std::integral_constant<int, 32>());
-      break;
-  }
-}
 
 template <int N>
 void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& oversampling,
@@ -75,13 +39,6 @@ void make_stages_for(float rate, std::unique_ptr<DSP::MonoFilter<double>>& overs
   decimator->set_sampling_frequency(sampling_frequency);
   decimator->set_cutoff_frequency(std::max(kCutoffFrequency, sampling_frequency / kMaximumSamplingToCutoff));
   decimation = std::move(decimator);
-}
-
-// NaN passes unchanged: the solver already answers it with its clamp.
-double limit_input(double sample) {
-  if (sample > kInputLimit) sample = kInputLimit;
-  if (sample < -kInputLimit) sample = -kInputLimit;
-  return sample;
 }
 
 // One block through the stages make_stages_for<N> built. They run on local copies, written back
