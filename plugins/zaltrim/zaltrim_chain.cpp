@@ -104,6 +104,12 @@ bool ZaltrimChain::is_valid_factor(int factor) {
   return factor == 2 || factor == 4 || factor == 8 || factor == 16 || factor == 32;
 }
 
+int ZaltrimChain::index_of_factor(int factor) {
+  int index = 0;
+  while ((2 << index) < factor) ++index;
+  return index;
+}
+
 bool ZaltrimChain::is_valid_rate(float rate) { return rate >= 1000.0f && rate <= 1000000.0f; }
 
 float ZaltrimChain::gain_of_db(double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); }

@@ -25,6 +25,9 @@ class ZaltrimChain {
   };
 
   static bool is_valid_factor(int factor);
+  // The factors' places in 2, 4, 8, 16, 32: 0 to kFactorCount - 1, for tables with one entry each.
+  static constexpr int kFactorCount = 5;
+  static int index_of_factor(int factor);
   // Rates hosts run at, 1 kHz to 1 MHz. Far below that the fixed 22 kHz low-pass crowds its
   // poles at the Nyquist frequency and its recursion diverges; NaN is no rate.
   static bool is_valid_rate(float rate);

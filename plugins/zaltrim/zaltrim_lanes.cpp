@@ -15,6 +15,10 @@ template <int L>
 class ZaltrimLanes<L>::Stages {
  public:
   virtual ~Stages() = default;
+  virtual int factor() const = 0;
+  virtual std::unique_ptr<Stages> copy() const = 0;
+  // This factor's stages take the state of `designed`, stages of the same factor.
+  virtual void restore(const Stages& designed) = 0;
   virtual void run(double gain, const float* const* inputs, float* const* outputs, std::uint32_t count) = 0;
   virtual void run(double gain, const double* const* inputs, double* const* outputs, std::uint32_t count) = 0;
 };
@@ -30,6 +34,10 @@ class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
     upsamplers.fill(static_cast<const Upsampler<N>&>(*designed.oversampling));
     lowpasses.fill(static_cast<const Decimator<N>&>(*designed.decimation).get_filter());
   }
+
+  int factor() const override { return N; }
+  std::unique_ptr<Stages> copy() const override { return std::make_unique<StagesFor>(*this); }
+  void restore(const Stages& designed) override { *this = static_cast<const StagesFor&>(designed); }
 
   void run(double gain, const float* const* inputs, float* const* outputs, std::uint32_t count) override {
     pass(gain, inputs, outputs, count);
@@ -75,9 +83,13 @@ class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
 };
 
 template <int L>
-ZaltrimLanes<L>::ZaltrimLanes(int factor, float rate) : designed_factor(factor) {
-  const ZaltrimChain::Stages designed = ZaltrimChain::design(factor, rate);
-  with_factor(factor, [&](auto n) { stages = std::make_unique<StagesFor<decltype(n)::value>>(designed); });
+ZaltrimLanes<L>::ZaltrimLanes(int factor, float rate) {
+  for (int i = 0; i < ZaltrimChain::kFactorCount; ++i) {
+    const ZaltrimChain::Stages stages = ZaltrimChain::design(2 << i, rate);
+    with_factor(2 << i, [&](auto n) { designed[i] = std::make_unique<StagesFor<decltype(n)::value>>(stages); });
+    running[i] = designed[i]->copy();
+  }
+  select(factor);
   gain_filter.set_gain(1.0);
 }
 
@@ -85,15 +97,27 @@ template <int L>
 ZaltrimLanes<L>::~ZaltrimLanes() = default;
 
 template <int L>
+int ZaltrimLanes<L>::factor() const {
+  return in_force->factor();
+}
+
+template <int L>
+void ZaltrimLanes<L>::select(int factor) {
+  const int index = ZaltrimChain::index_of_factor(factor);
+  running[index]->restore(*designed[index]);
+  in_force = running[index].get();
+}
+
+template <int L>
 void ZaltrimLanes<L>::process(const float* const* inputs, float* const* outputs, std::uint32_t count) {
   DenormalGuard flush_denormals;
-  stages->run(gain_filter.get_gain(), inputs, outputs, count);
+  in_force->run(gain_filter.get_gain(), inputs, outputs, count);
 }
 
 template <int L>
 void ZaltrimLanes<L>::process(const double* const* inputs, double* const* outputs, std::uint32_t count) {
   DenormalGuard flush_denormals;
-  stages->run(gain_filter.get_gain(), inputs, outputs, count);
+  in_force->run(gain_filter.get_gain(), inputs, outputs, count);
 }
 
 template class ZaltrimLanes<1>;

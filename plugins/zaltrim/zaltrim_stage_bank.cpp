@@ -5,18 +5,19 @@
 ZaltrimStageBank::ZaltrimStageBank(ZaltrimChain& chain) {
   const float rate = chain.rate();
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    entries[i].designed = ZaltrimChain::design(kFactors[i], rate);
-    entries[i].spare = ZaltrimChain::design(kFactors[i], rate);
-    entries[i].latency = ZaltrimChain::measure_latency(kFactors[i], rate);
+    const int factor = 2 << i;
+    entries[i].designed = ZaltrimChain::design(factor, rate);
+    entries[i].spare = ZaltrimChain::design(factor, rate);
+    entries[i].latency = ZaltrimChain::measure_latency(factor, rate);
   }
-  selected = index_of(chain.factor());
+  selected = ZaltrimChain::index_of_factor(chain.factor());
   Entry& in_force = entries[static_cast<std::size_t>(selected)];
   chain.install(in_force.spare);
   in_force.spare = {};  // the chain's first stages, freed here where freeing is allowed
 }
 
 void ZaltrimStageBank::select(ZaltrimChain& chain, int factor) {
-  const int wanted = index_of(factor);
+  const int wanted = ZaltrimChain::index_of_factor(factor);
   Entry& entry = entries[static_cast<std::size_t>(wanted)];
   if (wanted == selected) {
     chain.restart(entry.designed);
@@ -27,11 +28,4 @@ void ZaltrimStageBank::select(ZaltrimChain& chain, int factor) {
   // What the chain gave back belongs to the factor that was in force.
   std::swap(entry.spare, entries[static_cast<std::size_t>(selected)].spare);
   selected = wanted;
-}
-
-// 2 -> 0, 4 -> 1, ..., 32 -> 4.
-int ZaltrimStageBank::index_of(int factor) {
-  int index = 0;
-  while ((2 << index) < factor) ++index;
-  return index;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <iterator>
 
 #include "zaltrim_chain.h"
 
@@ -20,7 +19,7 @@ class ZaltrimStageBank {
   void select(ZaltrimChain& chain, int factor);
 
   // The delay of the chain's output at `factor`, in whole samples at the bank's rate.
-  int latency(int factor) const { return entries[index_of(factor)].latency; }
+  int latency(int factor) const { return entries[ZaltrimChain::index_of_factor(factor)].latency; }
 
  private:
   // The designed set is never run: it is what select() copies into the spare set before the
@@ -30,10 +29,6 @@ class ZaltrimStageBank {
     ZaltrimChain::Stages spare;
     int latency = 0;
   };
-  static constexpr int kFactors[] = {2, 4, 8, 16, 32};
-
-  static int index_of(int factor);
-
-  std::array<Entry, std::size(kFactors)> entries;
+  std::array<Entry, ZaltrimChain::kFactorCount> entries;
   int selected = 0;
 };

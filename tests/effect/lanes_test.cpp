@@ -46,9 +46,15 @@ std::vector<Sample> make(const Signal& signal) {
   return samples;
 }
 
-// Blocks of changing length, the gain changing between them, as a host drives the chain.
+// Blocks of changing length, the gain changing between them, as a host drives the chain. At
+// block 2 the factor changes, and at block 4 it changes back: the chain then starts again from
+// newly designed stages, the lanes from the designed state select() restores.
 const std::vector<std::uint32_t> kBlocks = {1, 17, 512, 3, 1000};
 double gain_of_block(std::size_t block) { return block % 2 ? 3.98 : 0.7; }
+int factor_of_block(int factor, std::size_t block) {
+  if (block == 2) return factor == 32 ? 2 : factor * 2;
+  return block == 4 ? factor : 0;  // 0: no change
+}
 
 template <typename Sample>
 std::vector<Sample> run_single(int factor, const std::vector<Sample>& input) {
@@ -57,6 +63,10 @@ std::vector<Sample> run_single(int factor, const std::vector<Sample>& input) {
   for (std::size_t done = 0, block = 0; done < input.size(); ++block) {
     const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kBlocks[block % kBlocks.size()], input.size() - done));
     chain.set_gain(gain_of_block(block));
+    if (const int change = factor_of_block(factor, block)) {
+      ZaltrimChain::Stages fresh = ZaltrimChain::design(change, kRate);
+      chain.install(fresh);
+    }
     chain.process(input.data() + done, output.data() + done, count);
     done += count;
   }
@@ -72,6 +82,7 @@ std::array<std::vector<Sample>, L> run_lanes(int factor, std::array<std::vector<
     std::array<Sample*, L> at;
     for (int l = 0; l < L; ++l) at[l] = buffers[l].data() + done;
     lanes.set_gain(gain_of_block(block));
+    if (const int change = factor_of_block(factor, block)) lanes.select(change);
     lanes.process(at.data(), at.data(), count);
     done += count;
   }
