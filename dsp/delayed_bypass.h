@@ -11,6 +11,8 @@
 // Settled on the processor, it runs on the whole block and only the input's last samples are kept
 // for the dry path. Otherwise it runs on sub-blocks copied out of the input first. Either way the
 // input and the output may be one buffer, as hosts are allowed to give.
+//
+// C channels switch together, with one fade: the processor runs them all at once.
 #pragma once
 
 #include <algorithm>
@@ -19,7 +21,7 @@
 
 namespace DSP {
 
-template <typename T>
+template <typename T, int C = 1>
 class DelayedBypass {
  public:
   static constexpr std::uint32_t kMaximumDelay = 64;
@@ -37,23 +39,22 @@ class DelayedBypass {
   // Settles at once on the current target, with an empty dry path, as after a reset.
   void reset() {
     mix = target;
-    history.fill(T(0));
+    for (auto& channel : history) channel.fill(T(0));
   }
 
-  // process(const T* input, T* output, std::uint32_t count) runs the processor on one sub-block.
+  // One block of every channel. process(const T* const* inputs, T* const* outputs,
+  // std::uint32_t count) runs the processor on one sub-block of every channel.
   template <typename Processor>
-  void run(const T* input, T* output, std::uint32_t count, Processor&& process) {
+  void run(const T* const* inputs, T* const* outputs, std::uint32_t count, Processor&& process) {
     if (mix == 1.0 && target == 1.0) {
-      remember(input, count);
-      process(input, output, count);
+      for (int c = 0; c < C; ++c) remember(history[c], inputs[c], count);
+      process(inputs, outputs, count);
       return;
     }
-    while (count > 0) {
-      const std::uint32_t part = std::min(count, kPart);
-      run_part(input, output, part, process);
-      input += part;
-      output += part;
-      count -= part;
+    for (std::uint32_t done = 0; done < count;) {
+      const std::uint32_t part = std::min(count - done, kPart);
+      run_part(inputs, outputs, done, part, process);
+      done += part;
     }
   }
 
@@ -61,19 +62,26 @@ class DelayedBypass {
   static constexpr std::uint32_t kPart = 256;
 
   template <typename Processor>
-  void run_part(const T* input, T* output, std::uint32_t count, Processor& process) {
+  void run_part(const T* const* inputs, T* const* outputs, std::uint32_t offset, std::uint32_t count,
+                Processor& process) {
     // The dry samples of this part follow the last kMaximumDelay of the parts before.
-    std::array<T, kMaximumDelay + kPart> dry;
-    std::copy(history.begin(), history.end(), dry.begin());
-    std::copy(input, input + count, dry.begin() + kMaximumDelay);
-    process(dry.data() + kMaximumDelay, output, count);
-    if (mix != 1.0 || target != 1.0) blend(dry.data() + kMaximumDelay - delay, output, count);
-    std::copy(dry.begin() + count, dry.begin() + count + kMaximumDelay, history.begin());
+    std::array<std::array<T, kMaximumDelay + kPart>, C> dry;
+    const T* parts_in[C];
+    T* parts_out[C];
+    for (int c = 0; c < C; ++c) {
+      std::copy(history[c].begin(), history[c].end(), dry[c].begin());
+      std::copy(inputs[c] + offset, inputs[c] + offset + count, dry[c].begin() + kMaximumDelay);
+      parts_in[c] = dry[c].data() + kMaximumDelay;
+      parts_out[c] = outputs[c] + offset;
+    }
+    process(parts_in, parts_out, count);
+    if (mix != 1.0 || target != 1.0) blend(dry, parts_out, count);
+    for (int c = 0; c < C; ++c) std::copy(dry[c].begin() + count, dry[c].begin() + count + kMaximumDelay, history[c].begin());
   }
 
   // The dry path's history after `count` more input samples, taken before a processor running in
   // place overwrites them.
-  void remember(const T* input, std::uint32_t count) {
+  static void remember(std::array<T, kMaximumDelay>& history, const T* input, std::uint32_t count) {
     if (count >= kMaximumDelay) {
       std::copy(input + count - kMaximumDelay, input + count, history.begin());
       return;
@@ -82,14 +90,19 @@ class DelayedBypass {
     std::copy(input, input + count, history.end() - count);
   }
 
-  void blend(const T* delayed, T* output, std::uint32_t count) {
+  // Every channel with the same mix at each sample.
+  void blend(const std::array<std::array<T, kMaximumDelay + kPart>, C>& dry, T* const* outputs, std::uint32_t count) {
     for (std::uint32_t i = 0; i < count; ++i) {
       mix = mix < target ? std::min(target, mix + fade_step) : std::max(target, mix - fade_step);
-      output[i] = static_cast<T>(mix * static_cast<double>(output[i]) + (1.0 - mix) * static_cast<double>(delayed[i]));
+      for (int c = 0; c < C; ++c) {
+        const T delayed = dry[c][kMaximumDelay - delay + i];
+        outputs[c][i] =
+            static_cast<T>(mix * static_cast<double>(outputs[c][i]) + (1.0 - mix) * static_cast<double>(delayed));
+      }
     }
   }
 
-  std::array<T, kMaximumDelay> history{};
+  std::array<std::array<T, kMaximumDelay>, C> history{};
   std::uint32_t delay = 0;
   double fade_step = 1.0;
   double mix = 1.0;

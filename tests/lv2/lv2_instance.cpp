@@ -7,12 +7,12 @@
 
 namespace {
 
-const LV2_Descriptor* load_descriptor(void*& library) {
+const LV2_Descriptor* load_descriptor(void*& library, std::uint32_t index = 0) {
   library = dlopen(Lv2Instance::library_path().c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!library) throw std::runtime_error(dlerror());
   auto* entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor"));
   if (!entry) throw std::runtime_error("no lv2_descriptor in " + Lv2Instance::library_path());
-  return entry(0);
+  return entry(index);
 }
 
 }  // namespace
@@ -32,8 +32,8 @@ bool Lv2Instance::instantiates(double rate) {
   return handle != nullptr;
 }
 
-Lv2Instance::Lv2Instance(double rate) {
-  descriptor = load_descriptor(library);
+Lv2Instance::Lv2Instance(double rate, Edition edition) {
+  descriptor = load_descriptor(library, edition);
   const LV2_Feature* none[] = {nullptr};
   handle = descriptor->instantiate(descriptor, rate, "", none);
   if (!handle) throw std::runtime_error("the plug-in refused the rate");
@@ -50,6 +50,13 @@ Lv2Instance::~Lv2Instance() {
 }
 
 void Lv2Instance::activate() { descriptor->activate(handle); }
+
+void Lv2Instance::run(const float* left_in, const float* right_in, float* left_out, float* right_out,
+                      std::uint32_t count) {
+  descriptor->connect_port(handle, zaltrim_lv2::kInputRight, const_cast<float*>(right_in));
+  descriptor->connect_port(handle, zaltrim_lv2::kOutputRight, right_out);
+  run(left_in, left_out, count);
+}
 
 void Lv2Instance::run(const float* input, float* output, std::uint32_t count) {
   descriptor->connect_port(handle, zaltrim_lv2::kInput, const_cast<float*>(input));

@@ -1,6 +1,6 @@
-// Lv2Instance: the built bundle's plug-in, loaded as an LV2 host loads it (dlopen, lv2_descriptor,
-// instantiate) and driven as a real-time host drives it, offering no features, as the offline
-// tools do: the plug-in needs none.
+// Lv2Instance: one of the built bundle's plug-ins, the mono or the stereo edition, loaded as an
+// LV2 host loads it (dlopen, lv2_descriptor, instantiate) and driven as a real-time host drives
+// it, offering no features, as the offline tools do: the plug-ins need none.
 #pragma once
 
 #include <lv2/core/lv2.h>
@@ -12,7 +12,9 @@
 
 class Lv2Instance {
  public:
-  explicit Lv2Instance(double rate);
+  enum Edition : std::uint32_t { kMono = 0, kStereo = 1 };  // lv2_descriptor's indices
+
+  explicit Lv2Instance(double rate, Edition edition = kMono);
   ~Lv2Instance();
   Lv2Instance(const Lv2Instance&) = delete;
   Lv2Instance& operator=(const Lv2Instance&) = delete;
@@ -27,6 +29,8 @@ class Lv2Instance {
   void activate();
   // One block; input and output may be the same buffer.
   void run(const float* input, float* output, std::uint32_t count);
+  // One block of the stereo edition.
+  void run(const float* left_in, const float* right_in, float* left_out, float* right_out, std::uint32_t count);
 
  private:
   void* library = nullptr;

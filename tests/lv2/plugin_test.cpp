@@ -293,6 +293,46 @@ TEST(Lv2Plugin, TakesOddControlValuesAsTheNearestItCanUse) {
   EXPECT_EQ(output_at(NAN, 2.0f), output_at(0.0f, 2.0f)) << "NaN keeps the gain in force";
 }
 
+// The stereo edition: both channels as the lanes of one chain, one set of controls. Each channel
+// must be what the mono edition gives for it, through gain and factor changes and bypass
+// switches at the same blocks, in blocks of odd sizes, in place.
+TEST(Lv2StereoPlugin, EachChannelIsTheMonoEditionsThroughChangesAndSwitches) {
+  const auto left = phrase(20000, 0.6);
+  auto right = phrase(20000, 0.9);
+  std::reverse(right.begin(), right.end());
+  const std::vector<std::uint32_t> sizes = {700, 1, 333, 4096};
+  const float factors[] = {2, 8, 32, 8, 4};
+  const auto control = [&](Lv2Instance& plugin) {
+    return [&plugin, &factors](std::size_t block) {
+      plugin.control(kGain) = block < 6 ? 12.0f : -3.0f;
+      plugin.control(kOversampling) = factors[block / 4 % 5];
+      plugin.control(kEnabled) = block % 9 == 5 || block % 9 == 6 ? 0.0f : 1.0f;
+    };
+  };
+  Lv2Instance mono_left(48000.0), mono_right(48000.0);
+  mono_left.activate();
+  mono_right.activate();
+  const auto expected_left = run_blocks(mono_left, left, sizes, control(mono_left));
+  const auto expected_right = run_blocks(mono_right, right, sizes, control(mono_right));
+
+  Lv2Instance stereo(48000.0, Lv2Instance::kStereo);
+  stereo.activate();
+  EXPECT_EQ(stereo.latency(), mono_left.latency());
+  std::vector<float> out_left = left, out_right = right;
+  allocations_in_run = 0;
+  for (std::size_t done = 0, block = 0; done < left.size(); ++block) {
+    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], left.size() - done));
+    control(stereo)(block);
+    in_run = true;
+    stereo.run(out_left.data() + done, out_right.data() + done, out_left.data() + done, out_right.data() + done, count);
+    in_run = false;
+    done += count;
+  }
+  EXPECT_EQ(allocations_in_run.load(), 0) << "the stereo edition allocated in run()";
+  EXPECT_EQ(out_left, expected_left);
+  EXPECT_EQ(out_right, expected_right);
+}
+
 TEST(Lv2Plugin, RefusesRatesWithoutASamplingPeriod) {
   EXPECT_TRUE(Lv2Instance::instantiates(44100.0));
   for (const double rate : {0.0, -44100.0, static_cast<double>(NAN), 200.0, 1e12, static_cast<double>(INFINITY)})
