@@ -10,6 +10,8 @@
 #include <array>
 #include <cstring>
 
+#include "xcb_event_dispatcher.h"
+
 // Xlib last: its macros (None, Bool, Status) clash with Qt's headers.
 #include <X11/Xlib.h>
 
@@ -32,25 +34,6 @@ bool xcb_plugin_loads() {
   dlclose(plugin);
   return true;
 }
-
-// Qt 6's xcb platform joins the default GLib context whenever GLib is there, and it has one switch
-// against that: this variable, read once while the application is made. It is set only for that
-// moment, on the thread making the application, and only when the host had not set it.
-class UnixEventDispatcherChoice {
- public:
-  UnixEventDispatcherChoice() : was_set(qEnvironmentVariableIsSet(kName)) {
-    if (!was_set) qputenv(kName, "1");
-  }
-  ~UnixEventDispatcherChoice() {
-    if (!was_set) qunsetenv(kName);
-  }
-  UnixEventDispatcherChoice(const UnixEventDispatcherChoice&) = delete;
-  UnixEventDispatcherChoice& operator=(const UnixEventDispatcherChoice&) = delete;
-
- private:
-  static constexpr const char* kName = "QT_NO_GLIB";
-  bool was_set;
-};
 
 // Qt calls its main thread the first thread that made a Qt object: in a host that creates the
 // effect on one thread and drives the editor from another, that is not the editor's thread, and
@@ -76,7 +59,16 @@ class MainThreadWarningFilter {
   static inline QtMessageHandler previous = nullptr;
 };
 
-void create_application() {
+// On the thread that is about to make the application, not on Qt's main thread: that is the first
+// thread that made a Qt object, which in some hosts is not the editor's.
+bool install_event_dispatcher() {
+  QAbstractEventDispatcher* dispatcher = create_xcb_event_dispatcher();
+  if (!dispatcher) return false;
+  QThread::currentThread()->setEventDispatcher(dispatcher);
+  return true;
+}
+
+bool create_application() {
   // Qt keeps argc and argv for the application's lifetime. xcb, because on a Wayland session Qt
   // would pick Wayland, where a panel cannot live inside a foreign window. Plug-in search paths
   // are emptied and only Qt's platform folder is named, so no platform theme loads GTK 3 into a
@@ -95,11 +87,12 @@ void create_application() {
   std::copy(options.begin(), options.end(), argv);
 
   QCoreApplication::setLibraryPaths({});
-  const UnixEventDispatcherChoice dispatcher;
+  if (!install_event_dispatcher()) return false;
   const MainThreadWarningFilter filter;
   auto* application = new QApplication(argc, argv);
   application->setQuitOnLastWindowClosed(false);
   application->setProperty(kMadeByModule, true);
+  return true;
 }
 
 // An X server that loses its last client resets and refuses connections for a moment; the
@@ -107,8 +100,7 @@ void create_application() {
 bool create_application_on_display() {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return false;
-  const bool ready = xcb_plugin_loads();
-  if (ready) create_application();
+  const bool ready = xcb_plugin_loads() && create_application();
   XCloseDisplay(display);
   return ready;
 }

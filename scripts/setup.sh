@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+  qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   libboost-math-dev libboost-thread-dev
   libx11-dev libsndfile1-dev libpng-dev libfftw3-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev

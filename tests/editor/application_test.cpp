@@ -1,7 +1,9 @@
 // The module's Qt application: made only when wanted, only with a display, always on xcb (even
-// where the environment asks for another platform), never beside an application that exists.
+// where the environment asks for another platform) and Qt's UNIX event dispatcher, never beside an
+// application that exists.
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <cstdlib>
 #include <string>
@@ -24,6 +26,8 @@ TEST(ModuleApplication, MadeOnlyWithADisplayOnXcbAndAgainAfterRelease) {
     ASSERT_TRUE(QMfcApp::pluginInstance()) << "round " << round;
     EXPECT_TRUE(QMfcApp::ownsInstance());
     EXPECT_EQ(QGuiApplication::platformName(), "xcb") << "round " << round;
+    // Qt's UNIX dispatcher, which joins no GLib loop of a host's.
+    EXPECT_TRUE(QCoreApplication::eventDispatcher()->inherits("QEventDispatcherUNIX")) << "round " << round;
     QMfcApp::release();
     EXPECT_EQ(QCoreApplication::instance(), nullptr);
     EXPECT_FALSE(QMfcApp::ownsInstance());
