@@ -20,7 +20,9 @@ void fit_client_area(WId window, const QSize& size) {
   if (!display || size.isEmpty()) return;
   XResizeWindow(display, static_cast<::Window>(window), static_cast<unsigned int>(size.width()),
                 static_cast<unsigned int>(size.height()));
-  XFlush(display);
+  // Wait until the server has resized it: a host that reads the window's size on its own
+  // connection right after the editor opened must see the panel's, not the size it asked for.
+  XSync(display, False);
 }
 
 }  // namespace platform

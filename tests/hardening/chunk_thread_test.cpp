@@ -25,10 +25,17 @@ constexpr VstInt32 kFactors[] = {2, 4, 8, 16, 32};
 // Each restored gain comes with its own factor, so a save that saw half a restore shows.
 constexpr float kRestoredGains[] = {0.5f, 1.5f, 2.5f, 3.5f, 4.5f};
 constexpr float kHostValues[] = {0.2f, 0.35f, 0.6f, 0.85f};
+// The threads run until each has made this many calls, enough to have met the others many times.
+// The effect's lock is not fair: a thread may get one turn where another gets hundreds, so a fixed
+// time would prove nothing about the slow one on a busy machine.
+constexpr long kEnoughCalls = 200;
+// How long to wait for a slow thread at most.
+constexpr auto kLongestRun = std::chrono::seconds(60);
 
-double run_seconds() {
+// The least time the threads run together, even once each has made enough calls.
+std::chrono::duration<double> least_run() {
   const char* seconds = std::getenv("ZALTRIM_THREAD_SECONDS");
-  return seconds ? std::atof(seconds) / 2.0 : 1.0;
+  return std::chrono::duration<double>(seconds ? std::atof(seconds) / 2.0 : 1.0);
 }
 
 std::vector<unsigned char> chunk_of(float gain, VstInt32 factor) {
@@ -63,7 +70,10 @@ std::string check_state(const unsigned char* bytes) {
 }
 
 struct Worker {
-  long calls = 0;
+  std::atomic<long> calls{0};
+  // Its loop has ended: told to stop, or on a fault.
+  std::atomic<bool> finished{false};
+  // Written by its own thread alone; read once that thread has been joined.
   std::string fault;
 };
 
@@ -110,12 +120,32 @@ void process(ZaltrimEffect& effect, const std::atomic<bool>& stop, Worker& done)
   }
 }
 
+template <typename Work>
+void run_to_the_end(ZaltrimEffect& effect, const std::atomic<bool>& stop, Work& work) {
+  work.first(effect, stop, work.second);
+  work.second.finished = true;
+}
+
+template <typename... Work>
+bool each_made_enough_calls(const Work&... work) {
+  return ((work.second.finished.load() || work.second.calls.load() >= kEnoughCalls) && ...);
+}
+
+// The least run first, then until each worker has made enough calls or ended, kLongestRun at most.
+template <typename... Work>
+void wait_for_enough_calls(const Work&... work) {
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(least_run());
+  while (!each_made_enough_calls(work...) && std::chrono::steady_clock::now() - start < kLongestRun)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 template <typename... Work>
 void run_together(ZaltrimEffect& effect, Work&&... work) {
   std::atomic<bool> stop{false};
   std::vector<std::thread> threads;
-  (threads.emplace_back([&effect, &stop, &work] { work.first(effect, stop, work.second); }), ...);
-  std::this_thread::sleep_for(std::chrono::duration<double>(run_seconds()));
+  (threads.emplace_back([&effect, &stop, &work] { run_to_the_end(effect, stop, work); }), ...);
+  wait_for_enough_calls(work...);
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
 }
@@ -130,14 +160,14 @@ TEST(ChunkThreads, SavesBesideRestoresSwitchingAndAudio) {
   Worker saves, switches, restores, audio;
   run_together(effect, task(save, saves), task(switch_off_and_on, switches), task(restore_and_automate, restores),
                task(process, audio));
-  std::printf("%ld saves, %ld switches, %ld restores and host values, %ld blocks\n", saves.calls, switches.calls,
-              restores.calls, audio.calls);
+  std::printf("%ld saves, %ld switches, %ld restores and host values, %ld blocks\n", saves.calls.load(),
+              switches.calls.load(), restores.calls.load(), audio.calls.load());
   EXPECT_EQ(saves.fault, "");
   EXPECT_EQ(restores.fault, "");
   EXPECT_EQ(audio.fault, "");
-  ASSERT_GT(saves.calls, 0);
-  ASSERT_GT(switches.calls, 1);
-  ASSERT_GT(restores.calls, 3);
+  ASSERT_GT(saves.calls.load(), 0);
+  ASSERT_GT(switches.calls.load(), 1);
+  ASSERT_GT(restores.calls.load(), 3);
 
   // The last state saved loads into a fresh effect and comes back unchanged.
   void* data = nullptr;
@@ -163,7 +193,7 @@ TEST(ChunkThreads, TwoSavesAtOnce) {
   EXPECT_EQ(first.fault, "");
   EXPECT_EQ(second.fault, "");
   EXPECT_EQ(audio.fault, "");
-  EXPECT_GT(first.calls + second.calls, 1);
+  EXPECT_GT(first.calls.load() + second.calls.load(), 1);
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ class HostModel {
   // Lets `milliseconds` pass the way this host does: its loop runs and, where it does, it sends
   // the editor its idle calls.
   virtual void pump(int milliseconds) = 0;
+  // Lets `milliseconds` pass as pump() does, and returns the longest the editor's work held the
+  // calling thread meanwhile, in milliseconds of that thread's CPU time: the time it waits for a
+  // core on a busy machine, or stopped, is not the editor's. Here the whole pump, for a host whose
+  // loop runs the editor's widgets among its own events.
+  virtual double pump_timing_editor_work(int milliseconds);
   // A window of the host's own for the editor to live in, `width` x `height` pixels; 0 on failure.
   virtual unsigned long make_window(int width, int height) = 0;
   virtual void destroy_window(unsigned long window) = 0;
@@ -41,6 +46,8 @@ class IdleDrivenHost : public HostModel {
   ~IdleDrivenHost() override;
 
   void pump(int milliseconds) override;
+  // The longest single idle call.
+  double pump_timing_editor_work(int milliseconds) override;
   unsigned long make_window(int width, int height) override;
   void destroy_window(unsigned long window) override;
   pid_t main_thread() const override { return main; }
@@ -70,5 +77,7 @@ double heap_growth_of_cycles(HostModel& model, const std::function<void()>& cycl
 pid_t current_thread();
 // CPU seconds a thread of this process has used so far.
 double thread_cpu_seconds(pid_t thread);
+// CPU milliseconds the calling thread has used so far, to the nanosecond.
+double calling_thread_cpu_ms();
 
 }  // namespace host_model
