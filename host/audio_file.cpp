@@ -56,6 +56,14 @@ sf_count_t AudioReader::read(std::vector<double>& interleaved, sf_count_t frames
   return sf_readf_double(file, interleaved.data(), frames);
 }
 
+sf_count_t frames_in(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return 0;
+  sf_close(file);
+  return info.frames;
+}
+
 int output_format(const std::string& path, int input_format, int channels, int sample_rate) {
   const int major = major_format_for(path);
   const int wanted = input_format & SF_FORMAT_SUBMASK;

@@ -46,6 +46,9 @@ class AudioWriter {
   SNDFILE* file = nullptr;
 };
 
+// The frames in the audio file at `path`, or 0 when it cannot be read.
+sf_count_t frames_in(const std::string& path);
+
 // The format for `path`, chosen by its extension, keeping the input's sample format where the
 // container can hold it (input_format 0: no input, a 32-bit float or 24-bit file is made).
 // Throws for an extension libsndfile cannot write.

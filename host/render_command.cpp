@@ -1,13 +1,25 @@
-// `zaltrim-host render`: an audio file (or the built-in phrase) through the plug-in, one effect
-// instance per channel, with the plug-in's latency removed as a DAW removes it.
+// `zaltrim-host render`: an audio file (or the built-in phrase), or a batch of files rendered side
+// by side, through the plug-in, one effect instance per channel, with the plug-in's latency removed
+// as a DAW removes it.
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "audio_file.h"
 #include "builtin_signal.h"
@@ -21,12 +33,20 @@ namespace {
 
 const char* const kRenderUsage =
     "usage: zaltrim-host render [IN] OUT [options]\n"
+    "       zaltrim-host render IN... --output-dir DIR [options]\n"
     "\n"
     "Renders IN (any file libsndfile reads: WAV, FLAC, AIFF, OGG) through the plug-in into OUT, whose\n"
     "extension (.wav, .flac, .aiff, .ogg) sets the format. Without IN, a built-in phrase of plucked\n"
     "strings is rendered. Each channel gets its own instance of the plug-in.\n"
     "\n"
+    "With --output-dir, every IN is rendered into DIR under its own file name, so in its own format;\n"
+    "DIR is made if missing. Files are rendered side by side. A file that fails is reported by name\n"
+    "and the others go on; the exit status is then 1. Two inputs with the same file name, or an\n"
+    "output that would replace its input, are refused before anything is rendered.\n"
+    "\n"
     "options:\n"
+    "  --output-dir DIR          render every IN into DIR\n"
+    "  --jobs N                  files rendered at once, 1 to 256 (default: the number of cores)\n"
     "  --plugin PATH             the module (default: QtZaltrim.so beside zaltrim-host)\n"
     "  --gain G                  input gain, linear, above 0 (default 1)\n"
     "  --gain-db D               input gain in dB (instead of --gain)\n"
@@ -41,9 +61,16 @@ const char* const kRenderUsage =
     "G: 0 is -40 dB, 0.5 unity, 1 +40 dB. A gain outside -40..+40 dB reads as 0 or 1 there and is\n"
     "kept as the chunk gave it.\n";
 
-struct RenderOptions {
+// One file to render; an empty input is the built-in phrase.
+struct RenderFile {
   std::string input;
   std::string output;
+};
+
+struct RenderOptions {
+  std::vector<RenderFile> files;
+  std::optional<std::string> output_dir;  // given only in the batch form
+  unsigned jobs = std::clamp(std::thread::hardware_concurrency(), 1u, 256u);
   std::string plugin;
   double gain = 1.0;
   std::int32_t factor = 2;
@@ -59,6 +86,29 @@ double checked_gain(const std::string& option, double gain) {
   return gain;
 }
 
+std::vector<RenderFile> one_file(const std::vector<std::string>& files) {
+  if (files.empty()) throw UsageError("render: no output file given");
+  if (files.size() > 2) throw UsageError("render: give at most an input and an output file");
+  return {{files.size() == 2 ? files.front() : std::string(), files.back()}};
+}
+
+// Each input keeps its file name in `dir`, so two inputs of the same name would overwrite each other.
+std::vector<RenderFile> into_folder(const std::vector<std::string>& inputs, const std::string& dir) {
+  if (inputs.empty()) throw UsageError("render: no input file given");
+  std::map<std::string, std::string> input_of_name;
+  std::vector<RenderFile> files;
+  for (const std::string& input : inputs) {
+    const std::string name = std::filesystem::path(input).filename().string();
+    const std::string output = (std::filesystem::path(dir) / name).string();
+    const auto [first, fresh] = input_of_name.emplace(name, input);
+    if (!fresh)
+      throw UsageError("render: '" + first->second + "' and '" + input + "' would both be rendered into '" + output +
+                       "'");
+    files.push_back({input, output});
+  }
+  return files;
+}
+
 RenderOptions parse_render(const std::vector<std::string>& args) {
   RenderOptions options;
   std::vector<std::string> files;
@@ -67,6 +117,12 @@ RenderOptions parse_render(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--plugin") {
       options.plugin = option_value(args, i);
+    } else if (arg == "--output-dir") {
+      options.output_dir = option_value(args, i);
+    } else if (arg == "--jobs") {
+      const long jobs = parse_integer(arg, option_value(args, i));
+      if (jobs < 1 || jobs > 256) throw UsageError("--jobs must be 1 to 256, got " + std::to_string(jobs));
+      options.jobs = static_cast<unsigned>(jobs);
     } else if (arg == "--gain" || arg == "--gain-db") {
       if (gain_given) throw UsageError("give either --gain or --gain-db, once");
       gain_given = true;
@@ -93,10 +149,7 @@ RenderOptions parse_render(const std::vector<std::string>& args) {
       files.push_back(arg);
     }
   }
-  if (files.empty()) throw UsageError("render: no output file given");
-  if (files.size() > 2) throw UsageError("render: give at most an input and an output file");
-  options.output = files.back();
-  if (files.size() == 2) options.input = files.front();
+  options.files = options.output_dir ? into_folder(files, *options.output_dir) : one_file(files);
   if (options.plugin.empty()) options.plugin = default_plugin_path();
   return options;
 }
@@ -178,21 +231,24 @@ double peak_of(const std::vector<double>& samples, std::size_t count, double pea
 
 double dbfs(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak) : -INFINITY; }
 
-}  // namespace
+struct Rendered {
+  sf_count_t frames;
+  int channels;
+  int rate;
+  double input_peak;
+  double output_peak;
+  double seconds;
+};
 
-int render_command(const std::vector<std::string>& args) {
-  if (wants_help(args)) {
-    std::fputs(kRenderUsage, stdout);
-    return 0;
-  }
-  const RenderOptions options = parse_render(args);
+// Told how many more input frames went through the plug-in, after each block.
+using FramesConsumed = std::function<void(sf_count_t)>;
+
+Rendered render(const Module& module, Source& source, const std::string& output, const RenderOptions& options,
+                const FramesConsumed& consumed) {
   const auto started = std::chrono::steady_clock::now();
-
-  Source source(options.input);
   const int channels = source.channels();
   const int rate = source.sample_rate();
-  AudioWriter writer(options.output, output_format(options.output, source.format(), channels, rate), channels, rate);
-  Module module(options.plugin);
+  AudioWriter writer(output, output_format(output, source.format(), channels, rate), channels, rate);
   Host host;
   ChannelRack rack(module, host, channels, options, static_cast<float>(rate));
 
@@ -200,10 +256,9 @@ int render_command(const std::vector<std::string>& args) {
   // flush as many at the end, so that output frame i lines up with input frame i.
   sf_count_t to_skip = options.compensate_delay ? rack.latency() : 0;
   sf_count_t tail = to_skip;
-  Progress progress(options.quiet ? 0 : source.frames());
   std::vector<double> block;
   double input_peak = 0.0, output_peak = 0.0;
-  sf_count_t done = 0, written = 0;
+  sf_count_t written = 0;
   for (;;) {
     sf_count_t frames = source.read(block, options.block);
     if (frames == 0) {
@@ -213,7 +268,7 @@ int render_command(const std::vector<std::string>& args) {
       block.assign(static_cast<std::size_t>(frames * channels), 0.0);
     } else {
       input_peak = peak_of(block, static_cast<std::size_t>(frames * channels), input_peak);
-      done += frames;
+      consumed(frames);
     }
     rack.process(block, static_cast<VstInt32>(frames));
     const sf_count_t skip = std::min(to_skip, frames);
@@ -222,21 +277,175 @@ int render_command(const std::vector<std::string>& args) {
     output_peak = peak_of(block, block.size(), output_peak);
     writer.write(block, frames - skip);
     written += frames - skip;
-    progress.update(done);
   }
   writer.commit();
-  progress.finish();
-
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  const double audio_seconds = static_cast<double>(written) / rate;
-  if (!options.quiet)
-    std::printf(
-        "rendered %s: %lld frames, %d channel%s, %d Hz, oversampling %d, gain %g (%+.1f dB), input peak %.1f dBFS, "
-        "output peak %.1f dBFS, %.2f s, %.1fx real time\n",
-        options.output.c_str(), static_cast<long long>(written), channels, channels == 1 ? "" : "s", rate,
-        options.factor, options.gain, 20.0 * std::log10(options.gain), dbfs(input_peak), dbfs(output_peak), seconds,
-        seconds > 0.0 ? audio_seconds / seconds : 0.0);
+  return {written, channels, rate, input_peak, output_peak, seconds};
+}
+
+void print_summary(const std::string& output, const Rendered& rendered, const RenderOptions& options) {
+  const double audio_seconds = static_cast<double>(rendered.frames) / rendered.rate;
+  std::printf(
+      "rendered %s: %lld frames, %d channel%s, %d Hz, oversampling %d, gain %g (%+.1f dB), input peak %.1f dBFS, "
+      "output peak %.1f dBFS, %.2f s, %.1fx real time\n",
+      output.c_str(), static_cast<long long>(rendered.frames), rendered.channels, rendered.channels == 1 ? "" : "s",
+      rendered.rate, options.factor, options.gain, 20.0 * std::log10(options.gain), dbfs(rendered.input_peak),
+      dbfs(rendered.output_peak), rendered.seconds, rendered.seconds > 0.0 ? audio_seconds / rendered.seconds : 0.0);
+}
+
+int render_one_file(const RenderOptions& options) {
+  const RenderFile& file = options.files.front();
+  Source source(file.input);
+  const Module module(options.plugin);
+  Progress progress(options.quiet ? 0 : source.frames());
+  sf_count_t done = 0;
+  const Rendered rendered =
+      render(module, source, file.output, options, [&](sf_count_t frames) { progress.update(done += frames); });
+  progress.finish();
+  if (!options.quiet) print_summary(file.output, rendered, options);
   return 0;
+}
+
+// The outputs' folder is made when missing; one that cannot take files is refused before any work
+// rather than once per file.
+void prepare_output_dir(const std::string& dir) {
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) throw HostError("render: cannot make the folder '" + dir + "': " + error.message());
+  if (access(dir.c_str(), W_OK | X_OK) != 0)
+    throw HostError("render: cannot write into the folder '" + dir + "': " + std::strerror(errno));
+}
+
+// A batch given its inputs' own folder would replace each input with its output.
+void refuse_overwriting_inputs(const std::vector<RenderFile>& files) {
+  for (const RenderFile& file : files) {
+    std::error_code error;
+    if (std::filesystem::equivalent(file.input, file.output, error))
+      throw UsageError("render: the output of '" + file.input + "' would replace it: choose another --output-dir");
+  }
+}
+
+// Frames of every input, for the progress of the whole batch; an unreadable input counts none.
+std::int64_t total_frames(const std::vector<RenderFile>& files) {
+  std::int64_t total = 0;
+  for (const RenderFile& file : files) total += frames_in(file.input);
+  return total;
+}
+
+// What became of one file of a batch: rendered, or the reason it failed.
+struct Outcome {
+  std::size_t file;
+  std::optional<Rendered> rendered;
+  std::string error;
+};
+
+// Worker threads take the files in turn, each file with its own host and effect instances; only
+// the thread that runs the batch prints and draws the progress bar, so that summaries, errors and
+// the bar never cut through each other.
+class Batch {
+ public:
+  Batch(const Module& module, const RenderOptions& options) : module(module), options(options) {}
+
+  // Returns the exit status: 1 when any file failed.
+  int run() {
+    Progress progress(options.quiet ? 0 : total_frames(options.files));
+    std::vector<std::thread> workers = start_workers();
+    std::size_t reported = 0, failed = 0;
+    while (reported < options.files.size()) {
+      const std::vector<Outcome> outcomes = take_outcomes();
+      progress.update(frames_done);
+      if (outcomes.empty()) continue;
+      progress.finish();
+      for (const Outcome& outcome : outcomes) failed += report(outcome) ? 0 : 1;
+      reported += outcomes.size();
+    }
+    for (std::thread& worker : workers) worker.join();
+    if (failed == 0) return 0;
+    std::fprintf(stderr, "render: %zu of %zu files failed\n", failed, options.files.size());
+    return 1;
+  }
+
+ private:
+  std::vector<std::thread> start_workers() {
+    const std::size_t count = std::min<std::size_t>(options.jobs, options.files.size());
+    std::vector<std::thread> workers;
+    workers.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      try {
+        workers.emplace_back(&Batch::work, this);
+      } catch (const std::system_error&) {
+        // Fewer threads only make the batch slower: each running one takes files until none are left.
+        if (workers.empty()) throw;
+        break;
+      }
+    }
+    return workers;
+  }
+
+  void work() {
+    for (std::size_t i = next_file++; i < options.files.size(); i = next_file++) {
+      Outcome outcome{i, std::nullopt, {}};
+      try {
+        Source source(options.files[i].input);
+        outcome.rendered = render(module, source, options.files[i].output, options,
+                                  [this](sf_count_t frames) { frames_done += frames; });
+      } catch (const std::exception& error) {
+        outcome.error = error.what();
+      }
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        finished.push_back(std::move(outcome));
+      }
+      finished_one.notify_one();
+    }
+  }
+
+  // Waits a tenth of a second at most, so that the bar moves while long files render.
+  std::vector<Outcome> take_outcomes() {
+    std::unique_lock<std::mutex> guard(lock);
+    finished_one.wait_for(guard, std::chrono::milliseconds(100), [this] { return !finished.empty(); });
+    return std::exchange(finished, {});
+  }
+
+  // Returns false for a failed file.
+  bool report(const Outcome& outcome) const {
+    const RenderFile& file = options.files[outcome.file];
+    if (!outcome.rendered) {
+      std::fprintf(stderr, "render: %s: %s\n", file.input.c_str(), outcome.error.c_str());
+      return false;
+    }
+    if (!options.quiet) {
+      print_summary(file.output, *outcome.rendered, options);
+      std::fflush(stdout);  // in order with the errors on stderr when both go to one file
+    }
+    return true;
+  }
+
+  const Module& module;
+  const RenderOptions& options;
+  std::atomic<std::size_t> next_file{0};
+  std::atomic<std::int64_t> frames_done{0};
+  std::mutex lock;
+  std::condition_variable finished_one;
+  std::vector<Outcome> finished;  // not reported yet
+};
+
+int render_batch(const RenderOptions& options) {
+  prepare_output_dir(*options.output_dir);
+  refuse_overwriting_inputs(options.files);
+  const Module module(options.plugin);
+  return Batch(module, options).run();
+}
+
+}  // namespace
+
+int render_command(const std::vector<std::string>& args) {
+  if (wants_help(args)) {
+    std::fputs(kRenderUsage, stdout);
+    return 0;
+  }
+  const RenderOptions options = parse_render(args);
+  return options.output_dir ? render_batch(options) : render_one_file(options);
 }
 
 }  // namespace zhost

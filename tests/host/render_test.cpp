@@ -1,10 +1,13 @@
 // zaltrim-host render end to end: real files written and read back through libsndfile, the
 // built module loaded by the host, and every bad input refused without leaving a file behind.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
-#include <dirent.h>
 #include <string>
 #include <vector>
 
@@ -76,13 +79,15 @@ class Render : public ::testing::Test {
     return run_command(build_dir() + "/zaltrim-host render " + arguments);
   }
   // Files in the folder besides the inputs: a failed render must leave none.
-  std::vector<std::string> files() {
+  std::vector<std::string> files() { return files_in(dir); }
+  static std::vector<std::string> files_in(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* folder = opendir(dir.c_str())) {
-      while (dirent* entry = readdir(folder))
+    if (DIR* opened = opendir(folder.c_str())) {
+      while (dirent* entry = readdir(opened))
         if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-      closedir(folder);
+      closedir(opened);
     }
+    std::sort(names.begin(), names.end());
     return names;
   }
   std::string dir;
@@ -202,6 +207,76 @@ TEST_F(Render, BadInputIsRefusedByNameAndLeavesNothingBehind) {
     EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.output;
     EXPECT_NE(result.output.find(c.message), std::string::npos) << c.arguments << "\n" << result.output;
     EXPECT_EQ(files(), std::vector<std::string>{"in.wav"}) << c.arguments;
+  }
+}
+
+// Two jobs at once, so that instances of different files run side by side: each output must still
+// be, sample for sample, what the one-file form makes of its input.
+TEST_F(Render, BatchRendersEveryReadableInputAndNamesTheOneThatFailed) {
+  write_audio(dir + "/a.wav", mono_wav(6000));
+  write_audio(dir + "/b.flac", sine_and_silence(4800));
+  const std::string options = " --gain-db 12 --oversampling 4";
+  ASSERT_EQ(render(dir + "/a.wav " + dir + "/single-a.wav --quiet" + options).status, 0);
+  ASSERT_EQ(render(dir + "/b.flac " + dir + "/single-b.flac --quiet" + options).status, 0);
+
+  const std::string inputs = dir + "/a.wav " + dir + "/missing.wav " + dir + "/b.flac";
+  const auto result = render(inputs + " --output-dir " + dir + "/out --jobs 2" + options);
+  EXPECT_EQ(result.status, 1) << result.output;
+  const std::string parts[] = {"render: " + dir + "/missing.wav: cannot read", "render: 1 of 3 files failed",
+                               "rendered " + dir + "/out/a.wav: 6000 frames",
+                               "rendered " + dir + "/out/b.flac: 4800 frames"};
+  for (const std::string& part : parts)
+    EXPECT_NE(result.output.find(part), std::string::npos) << part << "\n" << result.output;
+  EXPECT_EQ(files_in(dir + "/out"), (std::vector<std::string>{"a.wav", "b.flac"}));
+  const std::pair<std::string, std::string> renders[] = {{"/out/a.wav", "/single-a.wav"},
+                                                         {"/out/b.flac", "/single-b.flac"}};
+  for (const auto& [batch, single] : renders) {
+    const Audio from_batch = read_audio(dir + batch);
+    const Audio alone = read_audio(dir + single);
+    EXPECT_EQ(from_batch.format, alone.format) << batch;
+    EXPECT_EQ(from_batch.samples, alone.samples) << batch;
+  }
+}
+
+TEST_F(Render, BatchCommandLineMistakesAreRefusedBeforeAnyWork) {
+  write_audio(dir + "/in.wav", mono_wav(100));
+  ASSERT_EQ(mkdir((dir + "/other").c_str(), 0755), 0);
+  write_audio(dir + "/other/in.wav", mono_wav(100));
+  const std::string out = " --output-dir " + dir + "/out";
+  const struct {
+    std::string arguments;
+    std::string message;
+  } cases[] = {
+      {dir + "/in.wav" + out + " --jobs 0", "--jobs must be 1 to 256, got 0"},
+      {dir + "/in.wav" + out + " --jobs 257", "--jobs must be 1 to 256, got 257"},
+      {dir + "/in.wav " + dir + "/other/in.wav" + out,
+       "'" + dir + "/in.wav' and '" + dir + "/other/in.wav' would both be rendered into '" + dir + "/out/in.wav'"},
+      {out, "no input file given"},
+      {dir + "/in.wav --output-dir " + dir, "the output of '" + dir + "/in.wav' would replace it"},
+  };
+  for (const auto& c : cases) {
+    const auto result = render(c.arguments);
+    EXPECT_EQ(result.status, 2) << c.arguments << "\n" << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << c.arguments << "\n" << result.output;
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "other"})) << c.arguments;
+  }
+}
+
+TEST_F(Render, UnusableOutputFolderIsRefusedByName) {
+  write_audio(dir + "/in.wav", mono_wav(100));
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {dir + "/in.wav", "cannot make the folder '" + dir + "/in.wav'"},
+      {dir + "/in.wav/out", "cannot make the folder '" + dir + "/in.wav/out'"},
+  };
+  // Root writes into a read-only folder all the same, so only other users see it refused.
+  if (geteuid() != 0) {
+    ASSERT_EQ(mkdir((dir + "/locked").c_str(), 0555), 0);
+    cases.push_back({dir + "/locked", "cannot write into the folder '" + dir + "/locked': Permission denied"});
+  }
+  for (const auto& [folder, message] : cases) {
+    const auto result = render(dir + "/in.wav --output-dir " + folder);
+    EXPECT_EQ(result.status, 1) << folder << "\n" << result.output;
+    EXPECT_NE(result.output.find(message), std::string::npos) << folder << "\n" << result.output;
   }
 }
 
