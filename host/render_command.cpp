@@ -1,6 +1,6 @@
 // `zaltrim-host render`: an audio file (or the built-in phrase), or a batch of files rendered side
-// by side, through the plug-in, one effect instance per channel, with the plug-in's latency removed
-// as a DAW removes it.
+// by side, through Zaltrim's chain with the file's channels as its lanes, or through a VST 2
+// module with one effect instance per channel; the latency removed as a DAW removes it.
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +23,7 @@
 
 #include "audio_file.h"
 #include "builtin_signal.h"
+#include "lane_rack.h"
 #include "cli.h"
 #include "progress.h"
 #include "zaltrim_session.h"
@@ -37,7 +38,9 @@ const char* const kRenderUsage =
     "\n"
     "Renders IN (any file libsndfile reads: WAV, FLAC, AIFF, OGG) through the plug-in into OUT, whose\n"
     "extension (.wav, .flac, .aiff, .ogg) sets the format. Without IN, a built-in phrase of plucked\n"
-    "strings is rendered. Each channel gets its own instance of the plug-in.\n"
+    "strings is rendered. The channels run as the lanes of one chain, four at a time, each exactly as\n"
+    "its own instance of the plug-in would render it; with --plugin, each gets an instance of that\n"
+    "module, as a DAW runs a mono effect.\n"
     "\n"
     "With --output-dir, every IN is rendered into DIR under its own file name, so in its own format;\n"
     "DIR is made if missing. Files are rendered side by side. A file that fails is reported by name\n"
@@ -47,7 +50,7 @@ const char* const kRenderUsage =
     "options:\n"
     "  --output-dir DIR          render every IN into DIR\n"
     "  --jobs N                  files rendered at once, 1 to 256 (default: the number of cores)\n"
-    "  --plugin PATH             the module (default: QtZaltrim.so beside zaltrim-host)\n"
+    "  --plugin PATH             render through this VST 2 module (e.g. build/QtZaltrim.so)\n"
     "  --gain G                  input gain, linear, above 0 (default 1)\n"
     "  --gain-db D               input gain in dB (instead of --gain)\n"
     "  --oversampling N          2, 4, 8, 16 or 32 (default 2)\n"
@@ -150,7 +153,6 @@ RenderOptions parse_render(const std::vector<std::string>& args) {
     }
   }
   options.files = options.output_dir ? into_folder(files, *options.output_dir) : one_file(files);
-  if (options.plugin.empty()) options.plugin = default_plugin_path();
   return options;
 }
 
@@ -243,15 +245,12 @@ struct Rendered {
 // Told how many more input frames went through the plug-in, after each block.
 using FramesConsumed = std::function<void(sf_count_t)>;
 
-Rendered render(const Module& module, Source& source, const std::string& output, const RenderOptions& options,
-                const FramesConsumed& consumed) {
+// The blocks of `source` through `rack` into `writer`, which is committed at the end.
+template <typename Rack>
+Rendered run_blocks(Rack& rack, Source& source, AudioWriter& writer, const RenderOptions& options,
+                    const FramesConsumed& consumed) {
   const auto started = std::chrono::steady_clock::now();
   const int channels = source.channels();
-  const int rate = source.sample_rate();
-  AudioWriter writer(output, output_format(output, source.format(), channels, rate), channels, rate);
-  Host host;
-  ChannelRack rack(module, host, channels, options, static_cast<float>(rate));
-
   // The plug-in's output lags its input by its latency: drop that many frames at the start and
   // flush as many at the end, so that output frame i lines up with input frame i.
   sf_count_t to_skip = options.compensate_delay ? rack.latency() : 0;
@@ -280,7 +279,28 @@ Rendered render(const Module& module, Source& source, const std::string& output,
   }
   writer.commit();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return {written, channels, rate, input_peak, output_peak, seconds};
+  return {written, channels, source.sample_rate(), input_peak, output_peak, seconds};
+}
+
+// Through `module` when one is given, one instance per channel; otherwise through the chain.
+Rendered render(const Module* module, Source& source, const std::string& output, const RenderOptions& options,
+                const FramesConsumed& consumed) {
+  const int channels = source.channels();
+  const int rate = source.sample_rate();
+  AudioWriter writer(output, output_format(output, source.format(), channels, rate), channels, rate);
+  if (module) {
+    Host host;
+    ChannelRack rack(*module, host, channels, options, static_cast<float>(rate));
+    return run_blocks(rack, source, writer, options, consumed);
+  }
+  LaneRack rack(channels, static_cast<float>(rate), options.factor, static_cast<float>(options.gain),
+                options.use_double, static_cast<std::uint32_t>(options.block));
+  return run_blocks(rack, source, writer, options, consumed);
+}
+
+// The module named by --plugin, or none.
+std::unique_ptr<Module> module_of(const RenderOptions& options) {
+  return options.plugin.empty() ? nullptr : std::make_unique<Module>(options.plugin);
 }
 
 void print_summary(const std::string& output, const Rendered& rendered, const RenderOptions& options) {
@@ -296,11 +316,11 @@ void print_summary(const std::string& output, const Rendered& rendered, const Re
 int render_one_file(const RenderOptions& options) {
   const RenderFile& file = options.files.front();
   Source source(file.input);
-  const Module module(options.plugin);
+  const std::unique_ptr<Module> module = module_of(options);
   Progress progress(options.quiet ? 0 : source.frames());
   sf_count_t done = 0;
   const Rendered rendered =
-      render(module, source, file.output, options, [&](sf_count_t frames) { progress.update(done += frames); });
+      render(module.get(), source, file.output, options, [&](sf_count_t frames) { progress.update(done += frames); });
   progress.finish();
   if (!options.quiet) print_summary(file.output, rendered, options);
   return 0;
@@ -344,7 +364,7 @@ struct Outcome {
 // the bar never cut through each other.
 class Batch {
  public:
-  Batch(const Module& module, const RenderOptions& options) : module(module), options(options) {}
+  Batch(const Module* module, const RenderOptions& options) : module(module), options(options) {}
 
   // Returns the exit status: 1 when any file failed.
   int run() {
@@ -421,7 +441,7 @@ class Batch {
     return true;
   }
 
-  const Module& module;
+  const Module* module;  // null: the chain
   const RenderOptions& options;
   std::atomic<std::size_t> next_file{0};
   std::atomic<std::int64_t> frames_done{0};
@@ -433,8 +453,8 @@ class Batch {
 int render_batch(const RenderOptions& options) {
   prepare_output_dir(*options.output_dir);
   refuse_overwriting_inputs(options.files);
-  const Module module(options.plugin);
-  return Batch(module, options).run();
+  const std::unique_ptr<Module> module = module_of(options);
+  return Batch(module.get(), options).run();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // zaltrim-host render end to end: real files written and read back through libsndfile, the
-// built module loaded by the host, and every bad input refused without leaving a file behind.
+// chain's lanes against the built module loaded by the host, and every bad input refused without
+// leaving a file behind.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -63,6 +64,15 @@ Audio sine_and_silence(int frames) {
   return audio;
 }
 
+// A different signal in each channel, some driving the clipper hard.
+Audio channels_wav(int channels, int frames) {
+  Audio audio{channels, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, {}};
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      audio.samples.push_back((0.2 + 0.3 * c) * std::sin(0.01 * (c + 1) * i) + (i % (97 + c) == 0 ? 0.5 : 0.0));
+  return audio;
+}
+
 Audio mono_wav(int frames) {
   Audio audio{1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, {}};
   for (int i = 0; i < frames; ++i) audio.samples.push_back(0.5 * std::sin(0.05 * i) + (i == 700 ? 0.4 : 0.0));
@@ -123,7 +133,7 @@ TEST_F(Render, DelayCompensationAlignsToTheSampleAndFlushesTheTail) {
   EXPECT_GT(tail, 0.0) << "the last frames come from flushing the plug-in";
 }
 
-TEST_F(Render, StereoFlacRunsOneInstancePerChannel) {
+TEST_F(Render, StereoFlacKeepsItsChannelsApart) {
   write_audio(dir + "/in.flac", sine_and_silence(4800));
   const auto result = render(dir + "/in.flac " + dir + "/out.flac --oversampling 8 --quiet");
   ASSERT_EQ(result.status, 0) << result.output;
@@ -140,6 +150,34 @@ TEST_F(Render, StereoFlacRunsOneInstancePerChannel) {
   }
   EXPECT_GT(left, 0.1);
   EXPECT_EQ(right, 0.0) << "silence stays silent: the channels do not share state";
+}
+
+// The channels run as lanes of one chain, four at a time, then two, then one: every layout must
+// give what one instance of the module per channel gives, to the last bit, in float and double.
+TEST_F(Render, LanesGiveWhatOneModuleInstancePerChannelGives) {
+  const std::string module = " --plugin " + build_dir() + "/QtZaltrim.so";
+  for (const int channels : {1, 2, 3, 6}) {
+    const std::string in = dir + "/in" + std::to_string(channels) + ".wav";
+    write_audio(in, channels_wav(channels, 3000));
+    for (const std::string options : {" --quiet --gain-db 18 --oversampling 8", " --quiet --double --oversampling 32 --block 100"}) {
+      ASSERT_EQ(render(in + " " + dir + "/lanes.wav" + options).status, 0) << channels << options;
+      ASSERT_EQ(render(in + " " + dir + "/module.wav" + options + module).status, 0) << channels << options;
+      const Audio lanes = read_audio(dir + "/lanes.wav");
+      const Audio instances = read_audio(dir + "/module.wav");
+      ASSERT_EQ(lanes.channels, channels);
+      EXPECT_TRUE(lanes.samples == instances.samples) << channels << " channels," << options;
+    }
+  }
+}
+
+TEST_F(Render, RatesTheChainDoesNotRunAtAreRefusedByValue) {
+  Audio audio = mono_wav(100);
+  audio.rate = 500;
+  write_audio(dir + "/in.wav", audio);
+  const auto result = render(dir + "/in.wav " + dir + "/out.wav");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("a rate of 500"), std::string::npos) << result.output;
+  EXPECT_EQ(files(), std::vector<std::string>{"in.wav"});
 }
 
 TEST_F(Render, FloatAndDoubleEntriesAgree) {
