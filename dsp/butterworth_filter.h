@@ -48,6 +48,7 @@ class ButterworthFilter final : public MonoFilter<double> {
   // Oldest first: entry k weighs the sample order - k steps in the past.
   const double* get_coefficients_in() const { return coefficients_in; }
   const double* get_coefficients_out() const { return coefficients_out; }
+  const double* get_input_history() const { return input_history; }
   const double* get_output_history() const { return output_history; }
 
   void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }

@@ -19,7 +19,7 @@ namespace DSP {
 
 template <typename Model, int L>
 class NewtonRaphsonLanes {
-  static_assert(L >= 1 && L <= 32, "a lane is a bit of the pending mask");
+  static_assert(L >= 1, "at least one lane");
 
  public:
   using Solver = NewtonRaphsonOptimizer<Model>;
@@ -28,12 +28,8 @@ class NewtonRaphsonLanes {
 
   // One sample of every lane: what Solver::step<double> gives for each lane's input, in `y`.
   void step(const std::array<double, L>& x, std::array<double, L>& y) {
-    auto iterations = start(x, std::make_index_sequence<L>());
-    std::uint32_t pending = kAllLanes;
-    while (pending) {
-      for (int l = 0; l < L; ++l)
-        if ((pending >> l & 1u) && iterations[l].advance(model)) pending &= ~(1u << l);
-    }
+    auto iterations = start(x, kLanes);
+    solve(iterations, kLanes);
     for (int l = 0; l < L; ++l) {
       y[l] = Solver::clamp(iterations[l].y);
       x_prev[l] = x[l];
@@ -43,11 +39,20 @@ class NewtonRaphsonLanes {
 
  private:
   using Iteration = typename Solver::Iteration;
-  static constexpr std::uint32_t kAllLanes = L == 32 ? ~0u : (1u << L) - 1u;
+  static constexpr auto kLanes = std::make_index_sequence<L>();
 
   template <std::size_t... lane>
   std::array<Iteration, L> start(const std::array<double, L>& x, std::index_sequence<lane...>) const {
     return {Iteration(model, x_prev[lane], x[lane], y_prev[lane])...};
+  }
+
+  // A step of every unsolved lane in turn until all are solved. The lanes are spelled out, not
+  // looped over, so that each iteration's state stays in registers: kept in memory, every step
+  // would wait on a store and a load as well as on its exponential.
+  template <std::size_t... lane>
+  void solve(std::array<Iteration, L>& iterations, std::index_sequence<lane...>) const {
+    bool solved[L] = {};
+    while (!(solved[lane] && ...)) ((solved[lane] = solved[lane] || std::get<lane>(iterations).advance(model)), ...);
   }
 
   Model model;

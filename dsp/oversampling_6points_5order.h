@@ -31,12 +31,14 @@ class Oversampling6points5order<double> {
                      0.04317950185225609,  -0.01802814255926417, 0.00152170021558204} {}
 
   // The six polynomial coefficients c0..c5 for the history h (oldest first). Each sum starts
-  // from 0.0 and runs left to right, so results are the same on every build.
-  void polynomial(const double (&h)[points], double (&c)[order + 1]) const {
-    const double even[3] = {h[3] + h[2], h[4] + h[1], h[5] + h[0]};
-    const double odd[3] = {h[3] - h[2], h[4] - h[1], h[5] - h[0]};
+  // from 0.0 and runs left to right, so results are the same on every build. V is double, or a
+  // type that does double's arithmetic for several channels at once.
+  template <typename V>
+  void polynomial(const V (&h)[points], V (&c)[order + 1]) const {
+    const V even[3] = {h[3] + h[2], h[4] + h[1], h[5] + h[0]};
+    const V odd[3] = {h[3] - h[2], h[4] - h[1], h[5] - h[0]};
     for (int r = 0; r <= order; ++r) {
-      const double* terms = (r % 2 == 0) ? even : odd;
+      const V* terms = (r % 2 == 0) ? even : odd;
       const double* k = coefficients + 3 * r;
       c[r] = 0.0 + k[0] * terms[0] + k[1] * terms[1] + k[2] * terms[2];
     }

@@ -40,7 +40,7 @@ class OversamplingFilter final : public Interpolator, public MonoFilter<double> 
 
     // y(z_j) by Horner's rule from the highest coefficient down.
     double at(int j) const {
-      const double z = positions[j];
+      const double z = position(j);
       double y = c[order];
       for (int r = order - 1; r >= 0; --r) y = y * z + c[r];
       return y;
@@ -48,6 +48,12 @@ class OversamplingFilter final : public Interpolator, public MonoFilter<double> 
   };
 
   OversamplingFilter() = default;
+
+  // Oldest first; the newest input sits at the end.
+  const double* get_history() const { return history; }
+
+  // Where the j-th high-rate sample of an interval sits on the polynomial's axis.
+  static constexpr double position(int j) { return positions[j]; }
 
   void process(const double* input, double* output, std::uint32_t count) override { run(input, output, count); }
   void process(const float* input, double* output, std::uint32_t count) override { run(input, output, count); }

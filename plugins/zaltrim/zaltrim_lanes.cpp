@@ -1,11 +1,13 @@
-// The lanes' pass is the chain's fused pass with every per-sample step done for each lane in
-// turn; only the clipper knows of more than one lane, to interleave the Newton iterations.
+// The lanes' pass is the chain's fused pass with every stage run for all lanes at once: the
+// filters as vector operations across the lanes, the clipper interleaving their Newton iterations.
 #include "zaltrim_lanes.h"
 
 #include <array>
 
+#include "butterworth_lanes.h"
 #include "denormal_guard.h"
 #include "newton_raphson_lanes.h"
+#include "oversampling_lanes.h"
 #include "zaltrim_chain.h"
 #include "zaltrim_stages.h"
 
@@ -30,10 +32,9 @@ template <int N>
 class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
  public:
   explicit StagesFor(const ZaltrimChain::Stages& designed)
-      : clippers(static_cast<const Clipper&>(*designed.overdrive).get_model()) {
-    upsamplers.fill(static_cast<const Upsampler<N>&>(*designed.oversampling));
-    lowpasses.fill(static_cast<const Decimator<N>&>(*designed.decimation).get_filter());
-  }
+      : upsamplers(static_cast<const Upsampler<N>&>(*designed.oversampling)),
+        clippers(static_cast<const Clipper&>(*designed.overdrive).get_model()),
+        lowpasses(static_cast<const Decimator<N>&>(*designed.decimation).get_filter()) {}
 
   int factor() const override { return N; }
   std::unique_ptr<Stages> copy() const override { return std::make_unique<StagesFor>(*this); }
@@ -47,29 +48,32 @@ class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
   }
 
  private:
+  using Upsamplers = DSP::OversamplingLanes<N, DSP::Oversampling6points5order<double>, L>;
   using Clippers = DSP::NewtonRaphsonLanes<DSP::Zaltrim<double>, L>;
+  using Lowpasses = DSP::ButterworthLanes<8, L>;
+  using Lanes = std::array<double, L>;
 
   // On local copies, written back after the block, as the chain's pass does: no store to an
   // output can then force the state to be read again.
   template <typename Sample>
   void pass(double gain, const Sample* const* inputs, Sample* const* outputs, std::uint32_t count) {
-    auto upsampler = upsamplers;
+    Upsamplers upsampler(upsamplers);
     Clippers clipper(clippers);
-    auto lowpass = lowpasses;
-    std::array<typename Upsampler<N>::Segment, L> segments;
-    std::array<double, L> x;
-    std::array<double, L> y;
+    Lowpasses lowpass(lowpasses);
+    Lanes x;
+    Lanes y;
+    Lanes filtered;
     for (std::uint32_t i = 0; i < count; ++i) {
       for (int l = 0; l < L; ++l)
-        segments[l] = upsampler[l].step(limit_input(DSP::GainFilter<double>::step(static_cast<double>(inputs[l][i]), gain)));
+        x[l] = limit_input(DSP::GainFilter<double>::step(static_cast<double>(inputs[l][i]), gain));
+      upsampler.step(x);
       for (int j = 0; j < N; ++j) {
-        for (int l = 0; l < L; ++l) x[l] = segments[l].at(j);
+        upsampler.at(j, x);
         clipper.step(x, y);
+        lowpass.step(y, filtered);
         // The decimator keeps the first high-rate sample of each host sample.
-        for (int l = 0; l < L; ++l) {
-          const double filtered = lowpass[l].template step<double>(y[l]);
-          if (j == 0) outputs[l][i] = static_cast<Sample>(filtered);
-        }
+        if (j == 0)
+          for (int l = 0; l < L; ++l) outputs[l][i] = static_cast<Sample>(filtered[l]);
       }
     }
     upsamplers = upsampler;
@@ -77,9 +81,9 @@ class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
     lowpasses = lowpass;
   }
 
-  std::array<Upsampler<N>, L> upsamplers;
+  Upsamplers upsamplers;
   Clippers clippers;
-  std::array<Lowpass, L> lowpasses;
+  Lowpasses lowpasses;
 };
 
 template <int L>
