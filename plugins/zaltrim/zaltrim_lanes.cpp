@@ -61,20 +61,21 @@ class ZaltrimLanes<L>::StagesFor final : public ZaltrimLanes<L>::Stages {
     Clippers clipper(clippers);
     Lowpasses lowpass(lowpasses);
     Lanes x;
-    Lanes y;
+    std::array<Lanes, N> high_rate;
+    std::array<Lanes, N> clipped;
     Lanes filtered;
     for (std::uint32_t i = 0; i < count; ++i) {
       for (int l = 0; l < L; ++l)
         x[l] = limit_input(DSP::GainFilter<double>::step(static_cast<double>(inputs[l][i]), gain));
       upsampler.step(x);
-      for (int j = 0; j < N; ++j) {
-        upsampler.at(j, x);
-        clipper.step(x, y);
+      for (int j = 0; j < N; ++j) upsampler.at(j, high_rate[j]);
+      int j = 0;
+      clipper.run(high_rate.data(), clipped.data(), N, [&](const Lanes& y) {
         lowpass.step(y, filtered);
         // The decimator keeps the first high-rate sample of each host sample.
-        if (j == 0)
+        if (j++ == 0)
           for (int l = 0; l < L; ++l) outputs[l][i] = static_cast<Sample>(filtered[l]);
-      }
+      });
     }
     upsamplers = upsampler;
     clippers = clipper;
