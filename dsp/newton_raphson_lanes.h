@@ -12,8 +12,8 @@
 // to its next sample as soon as it has solved one. With four (or one), the others fill most such
 // steps (or there are none), and the bookkeeping of lanes that run apart costs more than it
 // saves, so they solve each sample together. (Whole chains measured side by side: two lanes apart
-// 0.61 to 0.65 of two chains' time, together 0.69 to 0.71; four apart 0.50 to 0.54, together
-// 0.44 to 0.49.)
+// 0.61 to 0.65 of two chains' time, together up to 0.71 at factor 2; four apart 0.50 to 0.54,
+// together 0.44 to 0.49.)
 #pragma once
 
 #include <array>
