@@ -207,6 +207,16 @@ UiHost::~UiHost() {
   if (module) dlclose(module);
 }
 
+namespace {
+
+// The bundle's plug-ins share one UI; ZALTRIM_LV2_PLUGIN names the one a run opens it for.
+const char* plugin_uri() {
+  const char* uri = std::getenv("ZALTRIM_LV2_PLUGIN");
+  return uri ? uri : "https://orvendel.example/plugins/zaltrim";
+}
+
+}  // namespace
+
 bool UiHost::instantiate(UiHostModel& host_model, unsigned long parent_window) {
   model = &host_model;
   parent = parent_window;
@@ -215,9 +225,9 @@ bool UiHost::instantiate(UiHostModel& host_model, unsigned long parent_window) {
   const LV2_Feature touch{LV2_UI__touch, &touch_feature};
   const LV2_Feature* with_parent[] = {&parent_feature, &resize, &touch, nullptr};
   const LV2_Feature* without_parent[] = {&resize, &touch, nullptr};
-  handle = ui_descriptor->instantiate(ui_descriptor, "https://orvendel.example/plugins/zaltrim",
-                                      (test_support::build_dir() + "/zaltrim.lv2/").c_str(), write, this, &ui_widget,
-                                      parent_window ? with_parent : without_parent);
+  handle =
+      ui_descriptor->instantiate(ui_descriptor, plugin_uri(), (test_support::build_dir() + "/zaltrim.lv2/").c_str(),
+                                 write, this, &ui_widget, parent_window ? with_parent : without_parent);
   return handle != nullptr;
 }
 
