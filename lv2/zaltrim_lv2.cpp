@@ -1,9 +1,7 @@
-// The LV2 plug-ins: the effect's chain behind LV2's ports, in a mono and a stereo edition. The
-// stereo edition runs both channels as the lanes of one chain, with one set of controls.
+// The LV2 plug-ins: the effect's processor behind LV2's ports, in a mono and a stereo edition.
 //
-// Only the port values are the adapter's own. The stages of every factor are designed when the
-// instance is made (an instance's rate never changes), so a factor change is a swap at the start
-// of the block that sees it, on the audio thread, with no worker: a host needs to offer nothing.
+// Only the port values are the adapter's own. A factor change is a swap at the start of the block
+// that sees it, on the audio thread, with no worker: a host needs to offer nothing.
 #include <lv2/core/lv2.h>
 
 #include <algorithm>
@@ -11,18 +9,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "delayed_bypass.h"
-#include "zaltrim_chain.h"
-#include "zaltrim_lanes.h"
 #include "zaltrim_ports.h"
-#include "zaltrim_stage_bank.h"
+#include "zaltrim_processor.h"
 
 namespace {
 
 using zaltrim_lv2::Port;
-
-constexpr int kDefaultFactor = 2;
-constexpr double kFadeSeconds = 0.005;
 
 // The factor a port value stands for: the nearest of 2, 4, 8, 16 and 32 in octaves; 0 for NaN.
 int factor_of(float value) {
@@ -31,50 +23,20 @@ int factor_of(float value) {
   return 1 << static_cast<int>(std::lround(octaves));
 }
 
-// The mono edition's sound: one chain, exactly as before the lanes existed.
-class MonoEngine {
- public:
-  static constexpr int kChannels = 1;
+// Each edition's audio ports, in channel order.
+template <typename Engine>
+struct AudioPorts;
+
+template <>
+struct AudioPorts<ZaltrimMonoEngine> {
   static constexpr Port kInputs[] = {Port::kInput};
   static constexpr Port kOutputs[] = {Port::kOutput};
-
-  explicit MonoEngine(float rate) : chain(kDefaultFactor, rate), bank(chain) {}
-
-  int factor() const { return chain.factor(); }
-  int latency() const { return bank.latency(chain.factor()); }
-  void select(int factor) { bank.select(chain, factor); }
-  void set_gain(double gain) { chain.set_gain(gain); }
-  void process(const float* const* inputs, float* const* outputs, std::uint32_t count) {
-    chain.process(inputs[0], outputs[0], count);
-  }
-
- private:
-  ZaltrimChain chain;
-  ZaltrimStageBank bank;
 };
 
-// The stereo edition's: both channels as lanes; the delay is every factor's, measured once.
-class StereoEngine {
- public:
-  static constexpr int kChannels = 2;
+template <>
+struct AudioPorts<ZaltrimStereoEngine> {
   static constexpr Port kInputs[] = {Port::kInput, Port::kInputRight};
   static constexpr Port kOutputs[] = {Port::kOutput, Port::kOutputRight};
-
-  explicit StereoEngine(float rate) : lanes(kDefaultFactor, rate) {
-    for (int i = 0; i < ZaltrimChain::kFactorCount; ++i) latencies[i] = ZaltrimChain::measure_latency(2 << i, rate);
-  }
-
-  int factor() const { return lanes.factor(); }
-  int latency() const { return latencies[ZaltrimChain::index_of_factor(lanes.factor())]; }
-  void select(int factor) { lanes.select(factor); }
-  void set_gain(double gain) { lanes.set_gain(gain); }
-  void process(const float* const* inputs, float* const* outputs, std::uint32_t count) {
-    lanes.process(inputs, outputs, count);
-  }
-
- private:
-  ZaltrimLanes<2> lanes;
-  std::array<int, ZaltrimChain::kFactorCount> latencies{};
 };
 
 template <typename Engine>
@@ -82,10 +44,7 @@ class Plugin {
  public:
   static constexpr int kChannels = Engine::kChannels;
 
-  explicit Plugin(double rate) : engine(static_cast<float>(rate)) {
-    bypass.set_fade_length(static_cast<std::uint32_t>(std::lround(rate * kFadeSeconds)));
-    bypass.set_delay(static_cast<std::uint32_t>(engine.latency()));
-  }
+  explicit Plugin(double rate) : processor(rate) {}
 
   void connect(std::uint32_t port, void* data) {
     if (port < zaltrim_lv2::kStereoPortCount) ports[port] = static_cast<float*>(data);
@@ -93,30 +52,26 @@ class Plugin {
 
   // Hosts call this before the first block and after every pause: the chain starts anew.
   void activate() {
-    const int factor = wanted_factor();
-    select(factor ? factor : engine.factor());
+    follow_factor();
     gain_db = NAN;
-    bypass.set_processing(is_enabled());
-    bypass.reset();
+    processor.set_enabled(is_enabled());
+    processor.restart();
     report_latency();
   }
 
   void run(std::uint32_t count) {
     follow_gain();
     follow_factor();
-    bypass.set_processing(is_enabled());
+    processor.set_enabled(is_enabled());
     report_latency();
     std::array<const float*, kChannels> inputs;
     std::array<float*, kChannels> outputs;
     for (int c = 0; c < kChannels; ++c) {
-      inputs[c] = ports[Engine::kInputs[c]];
-      outputs[c] = ports[Engine::kOutputs[c]];
+      inputs[c] = ports[AudioPorts<Engine>::kInputs[c]];
+      outputs[c] = ports[AudioPorts<Engine>::kOutputs[c]];
       if (!inputs[c] || !outputs[c]) return;
     }
-    bypass.run(inputs.data(), outputs.data(), count,
-               [this](const float* const* input, float* const* output, std::uint32_t part) {
-                 engine.process(input, output, part);
-               });
+    processor.process(inputs.data(), outputs.data(), count);
   }
 
  private:
@@ -125,7 +80,7 @@ class Plugin {
   bool is_enabled() const { return !ports[Port::kEnabled] || *ports[Port::kEnabled] > 0.5f; }
 
   void report_latency() {
-    if (ports[Port::kLatency]) *ports[Port::kLatency] = static_cast<float>(engine.latency());
+    if (ports[Port::kLatency]) *ports[Port::kLatency] = static_cast<float>(processor.latency());
   }
 
   void follow_gain() {
@@ -133,22 +88,15 @@ class Plugin {
     const float db = *ports[Port::kGain];
     if (std::isnan(db) || db == gain_db) return;
     gain_db = db;
-    engine.set_gain(
-        ZaltrimChain::gain_of_db(std::clamp(db, zaltrim_lv2::kMinimumGainDb, zaltrim_lv2::kMaximumGainDb)));
+    processor.set_gain_db(db);
   }
 
   void follow_factor() {
     const int factor = wanted_factor();
-    if (factor && factor != engine.factor()) select(factor);
+    if (factor && factor != processor.factor()) processor.select(factor);
   }
 
-  void select(int factor) {
-    engine.select(factor);
-    bypass.set_delay(static_cast<std::uint32_t>(engine.latency()));
-  }
-
-  Engine engine;
-  DSP::DelayedBypass<float, kChannels> bypass;
+  ZaltrimProcessor<Engine> processor;
   float* ports[zaltrim_lv2::kStereoPortCount] = {};
   float gain_db = NAN;
 };
@@ -193,8 +141,8 @@ constexpr LV2_Descriptor descriptor_of(const char* uri) {
           cleanup<Engine>, extension_data};
 }
 
-const LV2_Descriptor descriptors[] = {descriptor_of<MonoEngine>(zaltrim_lv2::kPluginUri),
-                                      descriptor_of<StereoEngine>(zaltrim_lv2::kStereoPluginUri)};
+const LV2_Descriptor descriptors[] = {descriptor_of<ZaltrimMonoEngine>(zaltrim_lv2::kPluginUri),
+                                      descriptor_of<ZaltrimStereoEngine>(zaltrim_lv2::kStereoPluginUri)};
 
 }  // namespace
 

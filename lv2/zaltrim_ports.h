@@ -25,7 +25,4 @@ enum Port : std::uint32_t {
   kStereoPortCount = 8
 };
 
-constexpr float kMinimumGainDb = -40.0f;
-constexpr float kMaximumGainDb = 40.0f;
-
 }  // namespace zaltrim_lv2
