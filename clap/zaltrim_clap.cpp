@@ -4,6 +4,8 @@
 // The parameters' values live in atomics that any thread may read: the host's main thread asks
 // for them while the audio thread moves them. The audio thread takes what changed at the start of
 // each block and every parameter event at its sample time, splitting the block there.
+#include "zaltrim_clap.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -14,7 +16,6 @@
 #include <iterator>
 #include <memory>
 
-#include "clap_abi.h"
 #include "zaltrim_clap_state.h"
 #include "zaltrim_processor.h"
 
@@ -389,11 +390,4 @@ const clap_plugin_factory_t kFactory = {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const clap_plugin_entry_t clap_entry = {
-    CLAP_VERSION,
-    [](const char*) { return true; },
-    [] {},
-    [](const char* id) -> const void* {
-      return id && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? &kFactory : nullptr;
-    },
-};
+const clap_plugin_factory_t& zaltrim_clap_factory() { return kFactory; }

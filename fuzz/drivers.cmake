@@ -5,5 +5,6 @@ set(ZALTRIM_FUZZ_DRIVER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dispatcher_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chunk_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clap_driver.cpp
 )
 set(ZALTRIM_FUZZ_DRIVER_DIR ${CMAKE_CURRENT_LIST_DIR})

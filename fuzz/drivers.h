@@ -23,4 +23,9 @@ std::string replay_chunk(const std::uint8_t* data, std::size_t size);
 // output sample finite and bounded.
 std::string replay_process(const std::uint8_t* data, std::size_t size);
 
+// Any state stream, event lists and blocks to a CLAP plug-in of either edition: a refused state
+// changes nothing, an accepted one saves back to itself, and every output sample and parameter
+// stays finite and in range.
+std::string replay_clap(const std::uint8_t* data, std::size_t size);
+
 }  // namespace zfuzz

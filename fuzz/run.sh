@@ -15,11 +15,12 @@ cd "$(dirname "$0")/.."
 limit=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(dispatcher chunk process)
+[ ${#targets[@]} -eq 0 ] && targets=(dispatcher chunk process clap)
 
 # Inputs per target with --fixed: about a minute each under the sanitisers on this project's
-# two-core machines (a process input runs the chain on whole blocks, so it is the slowest).
-declare -A fixed_runs=([dispatcher]=120000 [chunk]=200000 [process]=6000)
+# two-core machines (a process input runs the chain on whole blocks, and a clap input designs every
+# factor's stages when it activates the plug-in, so these two are the slowest).
+declare -A fixed_runs=([dispatcher]=120000 [chunk]=200000 [process]=6000 [clap]=3000)
 limits() {
   if [[ $limit == --fixed ]]; then
     echo "-seed=1 -runs=${fixed_runs[$1]}"

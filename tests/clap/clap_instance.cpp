@@ -147,7 +147,7 @@ bool ClapInstance::load(const std::vector<unsigned char>& bytes, std::size_t chu
                           auto* r = static_cast<Reader*>(s->ctx);
                           const std::size_t n = std::min<std::size_t>(
                               {static_cast<std::size_t>(size), r->chunk, r->bytes.size() - r->at});
-                          std::memcpy(buffer, r->bytes.data() + r->at, n);
+                          if (n > 0) std::memcpy(buffer, r->bytes.data() + r->at, n);
                           r->at += n;
                           return static_cast<std::int64_t>(n);
                         }};

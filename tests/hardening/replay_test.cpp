@@ -25,6 +25,7 @@ const Target kTargets[] = {
     {"dispatcher", zfuzz::replay_dispatcher},
     {"chunk", zfuzz::replay_chunk},
     {"process", zfuzz::replay_process},
+    {"clap", zfuzz::replay_clap},
 };
 
 std::vector<std::uint8_t> read_file(const fs::path& path) {
