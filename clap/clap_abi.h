@@ -254,4 +254,50 @@ struct clap_host_thread_check_t {
   bool (*is_audio_thread)(const clap_host_t* host);
 };
 
+// The plug-in's own window inside one of the host's.
+constexpr const char CLAP_EXT_GUI[] = "clap.gui";
+constexpr const char CLAP_WINDOW_API_X11[] = "x11";
+
+struct clap_window_t {
+  const char* api;
+  union {
+    void* cocoa;
+    unsigned long x11;
+    void* win32;
+    void* ptr;
+  };
+};
+
+struct clap_gui_resize_hints_t;
+
+struct clap_plugin_gui_t {
+  bool (*is_api_supported)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+  bool (*get_preferred_api)(const clap_plugin_t* plugin, const char** api, bool* is_floating);
+  bool (*create)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+  void (*destroy)(const clap_plugin_t* plugin);
+  bool (*set_scale)(const clap_plugin_t* plugin, double scale);
+  bool (*get_size)(const clap_plugin_t* plugin, std::uint32_t* width, std::uint32_t* height);
+  bool (*can_resize)(const clap_plugin_t* plugin);
+  bool (*get_resize_hints)(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints);
+  bool (*adjust_size)(const clap_plugin_t* plugin, std::uint32_t* width, std::uint32_t* height);
+  bool (*set_size)(const clap_plugin_t* plugin, std::uint32_t width, std::uint32_t height);
+  bool (*set_parent)(const clap_plugin_t* plugin, const clap_window_t* window);
+  bool (*set_transient)(const clap_plugin_t* plugin, const clap_window_t* window);
+  void (*suggest_title)(const clap_plugin_t* plugin, const char* title);
+  bool (*show)(const clap_plugin_t* plugin);
+  bool (*hide)(const clap_plugin_t* plugin);
+};
+
+// Timers the host runs on its main thread.
+constexpr const char CLAP_EXT_TIMER_SUPPORT[] = "clap.timer-support";
+
+struct clap_plugin_timer_support_t {
+  void (*on_timer)(const clap_plugin_t* plugin, clap_id timer_id);
+};
+
+struct clap_host_timer_support_t {
+  bool (*register_timer)(const clap_host_t* host, std::uint32_t period_ms, clap_id* timer_id);
+  bool (*unregister_timer)(const clap_host_t* host, clap_id timer_id);
+};
+
 }  // extern "C"

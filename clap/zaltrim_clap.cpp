@@ -3,7 +3,9 @@
 //
 // The parameters' values live in atomics that any thread may read: the host's main thread asks
 // for them while the audio thread moves them. The audio thread takes what changed at the start of
-// each block and every parameter event at its sample time, splitting the block there.
+// each block and every parameter event at its sample time, splitting the block there. The panel
+// lives on the main thread; its gestures reach the host as output events of the next process or
+// flush call.
 #include "zaltrim_clap.h"
 
 #include <algorithm>
@@ -16,38 +18,14 @@
 #include <iterator>
 #include <memory>
 
+#include "zaltrim_clap_gui.h"
+#include "zaltrim_clap_parameters.h"
 #include "zaltrim_clap_state.h"
 #include "zaltrim_processor.h"
 
 namespace {
 
-enum ParameterId : clap_id { kGain = 0, kOversampling = 1, kBypass = 2, kParameterCount = 3 };
-
-constexpr int kFactorCount = ZaltrimChain::kFactorCount;
-
-int factor_of_index(double index) {
-  const long i = std::lround(std::fmin(std::fmax(index, 0.0), kFactorCount - 1.0));
-  return 2 << i;
-}
-
-double index_of_factor(int factor) { return ZaltrimChain::index_of_factor(factor); }
-
-// Every parameter's value as the host sees it: gain in dB, the factor's index, bypass 0 or 1.
-class Parameters {
- public:
-  double get(clap_id id) const { return values[id].load(std::memory_order_relaxed); }
-  // A value within the parameter's range (clamped to it), stepped ones rounded.
-  void set(clap_id id, double value) { values[id].store(limit(id, value), std::memory_order_relaxed); }
-
-  static double limit(clap_id id, double value) {
-    if (id == kGain) return std::fmin(std::fmax(value, -40.0), 40.0);
-    if (id == kOversampling) return std::round(std::fmin(std::fmax(value, 0.0), kFactorCount - 1.0));
-    return value >= 0.5 ? 1.0 : 0.0;
-  }
-
- private:
-  std::atomic<double> values[kParameterCount] = {0.0, 0.0, 0.0};
-};
+using namespace zaltrim_clap;
 
 bool fill_info(clap_id id, clap_param_info_t* info) {
   std::memset(info, 0, sizeof *info);
@@ -191,7 +169,13 @@ class Plugin {
 
   bool init() {
     host_latency = host_extension<clap_host_latency_t>(CLAP_EXT_LATENCY);
+    host_threads = host_extension<clap_host_thread_check_t>(CLAP_EXT_THREAD_CHECK);
     return true;
+  }
+
+  // Where the host can tell, whether this is its main thread; where it cannot, the caller's word.
+  bool on_main_thread() const {
+    return !host_threads || !host_threads->is_main_thread || host_threads->is_main_thread(host);
   }
 
   template <typename Extension>
@@ -220,6 +204,7 @@ class Plugin {
 
   clap_process_status process(const clap_process_t& block) {
     if (!processor || !has_audio(block)) return CLAP_PROCESS_ERROR;
+    announce(block.out_events);
     follow_parameters();
     const float* inputs[kChannels];
     float* outputs[kChannels];
@@ -289,6 +274,8 @@ class Plugin {
   }
 
   static const void* extension(const char* id) {
+    if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimerSupport;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kParams;
     if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &kState;
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
@@ -296,9 +283,29 @@ class Plugin {
     return nullptr;
   }
 
+  // The panel's gestures, in the order they happened.
+  void announce(const clap_output_events_t* out) {
+    outbox.drain([out](const Announcement& announcement) {
+      if (!out || !out->try_push) return;
+      if (announcement.type == CLAP_EVENT_PARAM_VALUE) {
+        clap_event_param_value_t event{};
+        event.header = {sizeof event, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+        event.param_id = announcement.id;
+        event.note_id = event.port_index = event.channel = event.key = -1;
+        event.value = announcement.value;
+        out->try_push(out, &event.header);
+      } else {
+        const clap_event_param_gesture_t event{
+            {sizeof(clap_event_param_gesture_t), 0, CLAP_CORE_EVENT_SPACE_ID, announcement.type, 0}, announcement.id};
+        out->try_push(out, &event.header);
+      }
+    });
+  }
+
   // Events from the host outside process(): only their values are kept; the next block puts them
   // in force.
-  void flush(const clap_input_events_t* in) {
+  void flush(const clap_input_events_t* in, const clap_output_events_t* out) {
+    announce(out);
     const std::uint32_t events = in ? in->size(in) : 0;
     for (std::uint32_t e = 0; e < events; ++e) {
       const clap_event_header_t* event = in->get(in, e);
@@ -331,7 +338,9 @@ class Plugin {
         return value_text(id, value, buffer, capacity);
       },
       [](const clap_plugin_t*, clap_id id, const char* text, double* value) { return text_value(id, text, value); },
-      [](const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t*) { self(p)->flush(in); },
+      [](const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t* out) {
+        self(p)->flush(in, out);
+      },
   };
 
   static constexpr clap_plugin_state_t kState = {
@@ -358,10 +367,73 @@ class Plugin {
       },
   };
 
+  static bool is_embedded_x11(const char* api, bool is_floating) {
+    return api && std::strcmp(api, CLAP_WINDOW_API_X11) == 0 && !is_floating;
+  }
+
+  bool create_gui(const char* api, bool is_floating) {
+    if (!is_embedded_x11(api, is_floating) || gui || !on_main_thread()) return false;
+    gui = ZaltrimClapGui::create(host, parameters, outbox);
+    return gui != nullptr;
+  }
+
+  // Calls that need the panel, on the main thread; false without either.
+  template <typename Call>
+  bool with_gui(Call&& call) {
+    return gui && on_main_thread() && call(*gui);
+  }
+
+  static constexpr clap_plugin_gui_t kGui = {
+      [](const clap_plugin_t*, const char* api, bool is_floating) { return is_embedded_x11(api, is_floating); },
+      [](const clap_plugin_t*, const char** api, bool* is_floating) {
+        if (!api || !is_floating) return false;
+        *api = CLAP_WINDOW_API_X11;
+        *is_floating = false;
+        return true;
+      },
+      [](const clap_plugin_t* p, const char* api, bool is_floating) { return self(p)->create_gui(api, is_floating); },
+      [](const clap_plugin_t* p) {
+        if (self(p)->on_main_thread()) self(p)->gui.reset();
+      },
+      // The panel follows the desktop's scale as Qt reads it (QT_SCALE_FACTOR, Xft.dpi), as the
+      // VST 2 editor does, and reports its size in device pixels: a host's own factor is not taken.
+      [](const clap_plugin_t*, double) { return false; },
+      [](const clap_plugin_t* p, std::uint32_t* width, std::uint32_t* height) {
+        return self(p)->with_gui([&](ZaltrimClapGui& gui) { return gui.size(width, height); });
+      },
+      [](const clap_plugin_t*) { return false; },
+      [](const clap_plugin_t*, clap_gui_resize_hints_t*) { return false; },
+      [](const clap_plugin_t*, std::uint32_t*, std::uint32_t*) { return false; },
+      // The panel keeps its size; a host that sets that same size is answered yes.
+      [](const clap_plugin_t* p, std::uint32_t width, std::uint32_t height) {
+        return self(p)->with_gui([&](ZaltrimClapGui& gui) {
+          std::uint32_t own_width, own_height;
+          return gui.size(&own_width, &own_height) && own_width == width && own_height == height;
+        });
+      },
+      [](const clap_plugin_t* p, const clap_window_t* window) {
+        if (!window || !window->api || std::strcmp(window->api, CLAP_WINDOW_API_X11) != 0) return false;
+        return self(p)->with_gui([&](ZaltrimClapGui& gui) { return gui.set_parent(window->x11); });
+      },
+      [](const clap_plugin_t*, const clap_window_t*) { return false; },
+      [](const clap_plugin_t*, const char*) {},
+      [](const clap_plugin_t* p) { return self(p)->with_gui([](ZaltrimClapGui& gui) { return gui.show(); }); },
+      [](const clap_plugin_t* p) { return self(p)->with_gui([](ZaltrimClapGui& gui) { return gui.hide(); }); },
+  };
+
+  static constexpr clap_plugin_timer_support_t kTimerSupport = {
+      [](const clap_plugin_t* p, clap_id timer) {
+        if (self(p)->gui && self(p)->on_main_thread()) self(p)->gui->on_timer(timer);
+      },
+  };
+
   clap_plugin_t record{};
   const clap_host_t* host;
   const clap_host_latency_t* host_latency = nullptr;
+  const clap_host_thread_check_t* host_threads = nullptr;
   Parameters parameters;
+  Outbox outbox;
+  std::unique_ptr<ZaltrimClapGui> gui;  // main thread
   std::unique_ptr<ZaltrimProcessor<Engine>> processor;
   double applied_gain = NAN;  // audio thread
   // What latency() answers: the delay at the last activation; it changes only there.

@@ -57,13 +57,46 @@ struct EventList {
   clap_input_events_t list{};
 };
 
-const clap_output_events_t kNoOutput = {nullptr,
-                                        [](const clap_output_events_t*, const clap_event_header_t*) { return true; }};
+// Keeps what the plug-in pushes.
+struct OutputList {
+  std::vector<Announced> announced;
+  clap_output_events_t list{this, [](const clap_output_events_t* l, const clap_event_header_t* event) {
+                              auto* self = static_cast<OutputList*>(l->ctx);
+                              if (event->type == CLAP_EVENT_PARAM_VALUE) {
+                                const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
+                                self->announced.push_back({event->type, value->param_id, value->value});
+                              } else {
+                                const auto* gesture = reinterpret_cast<const clap_event_param_gesture_t*>(event);
+                                self->announced.push_back({event->type, gesture->param_id, 0.0});
+                              }
+                              return true;
+                            }};
+};
 
 }  // namespace
 
 ClapInstance::ClapInstance(const ClapModule& module, const char* plugin_id) {
   static const clap_host_latency_t latency = {[](const clap_host_t* h) { instance_of(h)->latency_changed++; }};
+  static const clap_host_params_t params = {[](const clap_host_t*, std::uint32_t) {},
+                                            [](const clap_host_t*, clap_id, std::uint32_t) {},
+                                            [](const clap_host_t* h) { instance_of(h)->flushes++; }};
+  static const clap_host_thread_check_t threads = {
+      [](const clap_host_t* h) { return std::this_thread::get_id() == instance_of(h)->main_thread; },
+      [](const clap_host_t* h) { return std::this_thread::get_id() != instance_of(h)->main_thread; }};
+  static const clap_host_timer_support_t timer_support = {[](const clap_host_t* h, std::uint32_t, clap_id* id) {
+                                                            auto& timers = instance_of(h)->timers;
+                                                            *id = timers.empty() ? 1 : timers.back() + 1;
+                                                            timers.push_back(*id);
+                                                            return true;
+                                                          },
+                                                          [](const clap_host_t* h, clap_id id) {
+                                                            auto& timers = instance_of(h)->timers;
+                                                            const auto found =
+                                                                std::find(timers.begin(), timers.end(), id);
+                                                            if (found == timers.end()) return false;
+                                                            timers.erase(found);
+                                                            return true;
+                                                          }};
   host.clap_version = CLAP_VERSION;
   host.host_data = this;
   host.name = "zaltrim tests";
@@ -71,7 +104,11 @@ ClapInstance::ClapInstance(const ClapModule& module, const char* plugin_id) {
   host.url = "";
   host.version = "1";
   host.get_extension = [](const clap_host_t*, const char* id) -> const void* {
-    return std::strcmp(id, CLAP_EXT_LATENCY) == 0 ? &latency : nullptr;
+    if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latency;
+    if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
+    if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threads;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &timer_support;
+    return nullptr;
   };
   host.request_restart = [](const clap_host_t* h) { instance_of(h)->restarts++; };
   host.request_process = [](const clap_host_t*) {};
@@ -105,16 +142,24 @@ clap_process_status ClapInstance::process(const std::vector<const float*>& input
   clap_audio_buffer_t in{const_cast<float**>(inputs.data()), nullptr, static_cast<std::uint32_t>(inputs.size()), 0, 0};
   clap_audio_buffer_t out{const_cast<float**>(outputs.data()), nullptr, static_cast<std::uint32_t>(outputs.size()), 0,
                           0};
-  const clap_process_t block{-1, frames, nullptr, &in, &out, 1, 1, &events.list, &kNoOutput};
+  OutputList announced;
+  const clap_process_t block{-1, frames, nullptr, &in, &out, 1, 1, &events.list, &announced.list};
   inside_clap_process = true;
   const clap_process_status status = instance->process(instance, &block);
   inside_clap_process = false;
   return status;
 }
 
-void ClapInstance::flush(const std::vector<ParameterChange>& changes) {
+std::vector<Announced> ClapInstance::flush(const std::vector<ParameterChange>& changes) {
   EventList events(changes);
-  extension<clap_plugin_params_t>(CLAP_EXT_PARAMS)->flush(instance, &events.list, &kNoOutput);
+  OutputList announced;
+  extension<clap_plugin_params_t>(CLAP_EXT_PARAMS)->flush(instance, &events.list, &announced.list);
+  return announced.announced;
+}
+
+void ClapInstance::run_timers() {
+  const auto* support = extension<clap_plugin_timer_support_t>(CLAP_EXT_TIMER_SUPPORT);
+  for (const clap_id timer : std::vector<clap_id>(timers)) support->on_timer(instance, timer);
 }
 
 double ClapInstance::value(clap_id id) const {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "clap_abi.h"
@@ -33,6 +34,13 @@ struct ParameterChange {
   double value;
 };
 
+// An event the plug-in handed the host: a parameter's gesture begin or end, or its new value.
+struct Announced {
+  std::uint16_t type;
+  clap_id id;
+  double value;
+};
+
 class ClapInstance {
  public:
   ClapInstance(const ClapModule& module, const char* plugin_id);
@@ -52,7 +60,10 @@ class ClapInstance {
   // One block, channel by channel (inputs[c] may be outputs[c]); changes in time order.
   clap_process_status process(const std::vector<const float*>& inputs, const std::vector<float*>& outputs,
                               std::uint32_t frames, const std::vector<ParameterChange>& changes = {});
-  void flush(const std::vector<ParameterChange>& changes);
+  // The host's parameter changes outside a block, and what the plug-in announced meanwhile.
+  std::vector<Announced> flush(const std::vector<ParameterChange>& changes = {});
+  // The host's main thread runs the timers the plug-in registered.
+  void run_timers();
 
   double value(clap_id id) const;
   std::uint32_t latency() const;
@@ -63,6 +74,8 @@ class ClapInstance {
   // What the plug-in asked of its host.
   int restart_requests() const { return restarts.load(); }
   int latency_changes() const { return latency_changed.load(); }
+  int flush_requests() const { return flushes.load(); }
+  bool has_timer() const { return !timers.empty(); }
 
  private:
   clap_host_t host{};
@@ -70,6 +83,9 @@ class ClapInstance {
   bool active = false;
   std::atomic<int> restarts{0};
   std::atomic<int> latency_changed{0};
+  std::atomic<int> flushes{0};
+  std::vector<clap_id> timers;
+  std::thread::id main_thread = std::this_thread::get_id();
 };
 
 std::string clap_module_path();
