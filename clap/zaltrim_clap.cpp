@@ -17,6 +17,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include "zaltrim_clap_gui.h"
 #include "zaltrim_clap_parameters.h"
@@ -153,7 +154,7 @@ class Plugin {
     record.activate = [](const clap_plugin_t* p, double rate, std::uint32_t, std::uint32_t) {
       return self(p)->activate(rate);
     };
-    record.deactivate = [](const clap_plugin_t* p) { self(p)->processor.reset(); };
+    record.deactivate = [](const clap_plugin_t* p) { self(p)->active = false; };
     record.start_processing = [](const clap_plugin_t*) { return true; };
     record.stop_processing = [](const clap_plugin_t*) {};
     record.reset = [](const clap_plugin_t* p) { self(p)->restart(); };
@@ -183,18 +184,24 @@ class Plugin {
     return host && host->get_extension ? static_cast<const Extension*>(host->get_extension(host, id)) : nullptr;
   }
 
-  // On the main thread, deactivated: the stages for this rate, with every parameter in force. A
-  // latency other than the one the host last heard of is announced here, where CLAP allows it.
+  // On the main thread, deactivated: the stages for this rate (kept from the last activation at
+  // the same rate, since designing them takes a while), with every parameter in force. A latency
+  // other than the one an earlier activation reported is announced here, where CLAP allows it;
+  // the first is not, as the host asks for it after this anyway, and a host that answers the
+  // announcement with a new instance would otherwise never stop.
   bool activate(double rate) {
     if (!ZaltrimChain::is_valid_rate(static_cast<float>(rate))) return false;
-    processor = std::make_unique<ZaltrimProcessor<Engine>>(rate);
+    if (!processor || rate != processor_rate) processor = std::make_unique<ZaltrimProcessor<Engine>>(rate);
+    processor_rate = rate;
     processor->select(factor_of_index(parameters.get(kOversampling)));
     const auto latency = static_cast<std::uint32_t>(processor->latency());
-    if (latency != reported_latency && host_latency && host_latency->changed) host_latency->changed(host);
+    if (reported_latency && latency != *reported_latency && host_latency && host_latency->changed)
+      host_latency->changed(host);
     reported_latency = latency;
     applied_gain = NAN;
     follow_parameters();
     restart();
+    active = true;
     return true;
   }
 
@@ -203,7 +210,7 @@ class Plugin {
   }
 
   clap_process_status process(const clap_process_t& block) {
-    if (!processor || !has_audio(block)) return CLAP_PROCESS_ERROR;
+    if (!active || !has_audio(block)) return CLAP_PROCESS_ERROR;
     announce(block.out_events);
     follow_parameters();
     const float* inputs[kChannels];
@@ -349,7 +356,7 @@ class Plugin {
   };
 
   static constexpr clap_plugin_latency_t kLatency = {
-      [](const clap_plugin_t* p) { return self(p)->reported_latency; },
+      [](const clap_plugin_t* p) { return self(p)->reported_latency.value_or(0); },
   };
 
   static constexpr clap_plugin_audio_ports_t kAudioPorts = {
@@ -436,8 +443,11 @@ class Plugin {
   std::unique_ptr<ZaltrimClapGui> gui;  // main thread
   std::unique_ptr<ZaltrimProcessor<Engine>> processor;
   double applied_gain = NAN;  // audio thread
-  // What latency() answers: the delay at the last activation; it changes only there.
-  std::uint32_t reported_latency = 0;
+  double processor_rate = 0.0;
+  bool active = false;  // between activate and deactivate: process may run
+  // What latency() answers: the delay at the last activation, none before the first; it changes
+  // only there.
+  std::optional<std::uint32_t> reported_latency;
 };
 
 template <typename Engine>

@@ -184,12 +184,14 @@ TEST_F(ClapPlugin, ReportsTheChainsLatencyAndAsksForARestartWhenAFactorMovesIt) 
     ASSERT_TRUE(plugin.activate(rate));
     EXPECT_EQ(plugin.latency(), static_cast<std::uint32_t>(ZaltrimChain::measure_latency(2, static_cast<float>(rate))));
     EXPECT_EQ(plugin.restart_requests(), 0);
+    EXPECT_EQ(plugin.latency_changes(), 0) << "the host asks for the first latency itself";
     const auto input = phrase(2048, 0.1);
     run(plugin, input, 512, {{100, kOversampling, index_of(32)}});
     const auto lag32 = static_cast<std::uint32_t>(ZaltrimChain::measure_latency(32, static_cast<float>(rate)));
     EXPECT_EQ(plugin.restart_requests() > 0, lag32 != plugin.latency()) << rate;
     ASSERT_TRUE(plugin.activate(rate));
     EXPECT_EQ(plugin.latency(), lag32);
+    EXPECT_EQ(plugin.latency_changes(), plugin.restart_requests() > 0 ? 1 : 0);
   }
   ClapInstance plugin(module, kMono);
   EXPECT_FALSE(plugin.activate(10.0)) << "a rate the chain cannot run at";

@@ -164,14 +164,17 @@ inline bool near_grey(Rgb pixel, int level, int tolerance) {
          std::abs(pixel.b - level) <= tolerance;
 }
 
-inline void check_drawing(Results& results, const Editor& editor, Size size) {
+// Whether the panel shows, border to border, in the host's window.
+inline bool is_drawn(const Editor& editor, Size size) {
   const std::vector<Rgb> pixels = editor.picture();
   const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * size.width + x)]; };
-  const bool drawn = pixels.size() == static_cast<std::size_t>(size.width * size.height) &&
-                     near_grey(at(size.width / 2, 0), 180, 12) &&
-                     near_grey(at(size.width / 2, size.height - 1), 180, 12) &&
-                     near_grey(at(size.width / 2, size.height / 2), 88, 20);
-  results.check(drawn, "the panel draws, border to border, in the host's window");
+  return pixels.size() == static_cast<std::size_t>(size.width * size.height) &&
+         near_grey(at(size.width / 2, 0), 180, 12) && near_grey(at(size.width / 2, size.height - 1), 180, 12) &&
+         near_grey(at(size.width / 2, size.height / 2), 88, 20);
+}
+
+inline void check_drawing(Results& results, const Editor& editor, Size size) {
+  results.check(is_drawn(editor, size), "the panel draws, border to border, in the host's window");
 }
 
 }  // namespace host_model

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Qtractor with the CLAP module: installed by `cmake --install` into the run's private prefix,
+# where Qtractor finds it through CLAP_PATH alone; a session whose audio track holds it, the
+# plug-in's panel opened from the track's plug-in list, the dial turned, a factor picked, saved,
+# exit; the saved session opened again: the values Qtractor kept, and the reopened panel against
+# the panel as it was before saving.
+#
+#   scripts/hosts/clap-qtractor.sh [BUILD] [OUTDIR]   (defaults build, build/hosts/clap-qtractor)
+set -u
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+# shellcheck source-path=SCRIPTDIR source=qtractor-lib.sh
+source "$HOSTS_DIR/qtractor-lib.sh"
+
+WINDOW_NAME=Panel
+
+build=$(cd "${1:-$ROOT/build}" 2>/dev/null && pwd) || { echo "no build folder ${1:-}" >&2; exit 1; }
+setup clap-qtractor "$build/Zaltrim.clap" "${2:-$ROOT/build/hosts/clap-qtractor}"
+if ! timeout 60 cmake --install "$build" --prefix "$WORK/usr" >>"$LOG" 2>&1; then
+  record "module installed (cmake --install)" "failed"
+  exit 1
+fi
+CLAP_MODULE=$WORK/usr/lib/clap/Zaltrim.clap
+export CLAP_PATH=$WORK/usr/lib/clap
+record "module installed (cmake --install)" "$(ls "$CLAP_PATH")"
+SESSION_DIR=$WORK/zaltrim
+SESSION_FILE=$SESSION_DIR/zaltrim.qts
+
+# The plug-in's element of a saved session, on one line.
+saved_plugin() { python3 - "$1" <<'PY'
+import sys, xml.etree.ElementTree as ET
+plugin = ET.parse(sys.argv[1]).find('.//plugin')
+params = ' '.join(f"{p.get('name') or p.get('index')}={p.text}" for p in plugin.iter('param'))
+state = ' '.join(f"{c.get('key')}:{len(c.text or '')} chars" for c in plugin.iter('config'))
+print(f"type {plugin.get('type')}; params {params or 'none'}; state {state or 'none'}")
+PY
+}
+
+save() {
+  if ctrl_s "$SESSION_FILE" 10; then
+    record "$1" "saved: $(saved_plugin "$SESSION_FILE")"
+  else
+    record "$1" "session file unchanged after 10 s; title '$(title)'"
+  fi
+}
+
+write_config
+write_session CLAP "$CLAP_MODULE"
+start_jack zaltrim-clap
+if start_qtractor 01 "$SESSION_FILE"; then
+  if open_plugin_window 02; then
+    record "Qtractor main thread CPU, panel open and idle, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
+    drag_dial 03 "$DIAL_CENTRE"
+    record "session modified after the dial gesture" "$(within_5s modified): title '$(title)'"
+    pick_factor_eight 04 "$FACTOR_BOTTOM"
+    panel_before_save 05
+    close_plugin_window 05
+  fi
+  save "Ctrl+S"
+  quit 06
+fi
+report_host_messages 01
+cp "$SESSION_FILE" "$OUT/saved.qts"
+
+if start_qtractor 07 "$SESSION_FILE"; then
+  if open_plugin_window 08; then
+    compare_reopened_panel 05-panel-before-save 08-panel-open 08 panel
+    close_plugin_window 08
+  fi
+  quit 09
+fi
+report_host_messages 07
+log "done; screenshots in $OUT"
