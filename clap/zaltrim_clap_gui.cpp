@@ -30,6 +30,7 @@ std::unique_ptr<ZaltrimClapGui> ZaltrimClapGui::create(const clap_host_t* host, 
 ZaltrimClapGui::ZaltrimClapGui(const clap_host_t* host, Parameters& parameters, Outbox& outbox)
     : host(host),
       host_params(host_extension<clap_host_params_t>(host, CLAP_EXT_PARAMS)),
+      host_state(host_extension<clap_host_state_t>(host, CLAP_EXT_STATE)),
       host_timers(host_extension<clap_host_timer_support_t>(host, CLAP_EXT_TIMER_SUPPORT)),
       parameters(parameters),
       outbox(outbox),
@@ -127,6 +128,7 @@ void ZaltrimClapGui::change_gain(float linear_gain) {
 void ZaltrimClapGui::end_gain_gesture() {
   in_gesture = false;
   announce(CLAP_EVENT_PARAM_GESTURE_END, kGain);
+  mark_dirty();
 }
 
 void ZaltrimClapGui::pick_oversampling(int factor) {
@@ -135,9 +137,14 @@ void ZaltrimClapGui::pick_oversampling(int factor) {
   announce(CLAP_EVENT_PARAM_GESTURE_BEGIN, kOversampling);
   announce(CLAP_EVENT_PARAM_VALUE, kOversampling, parameters.get(kOversampling));
   announce(CLAP_EVENT_PARAM_GESTURE_END, kOversampling);
+  mark_dirty();
 }
 
 void ZaltrimClapGui::announce(std::uint16_t type, clap_id id, double value) {
   outbox.push({type, id, value});
   if (host_params && host_params->request_flush) host_params->request_flush(host);
+}
+
+void ZaltrimClapGui::mark_dirty() {
+  if (host_state && host_state->mark_dirty) host_state->mark_dirty(host);
 }

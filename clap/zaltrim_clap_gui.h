@@ -1,7 +1,9 @@
 // ZaltrimClapGui: the panel inside a window of a CLAP host's, on the host's main thread.
 //
 // The panel reads the parameters and writes the user's gestures into them, announcing each to the
-// host (gesture begin, values, end) through the outbox and a flush request. Values the host sets
+// host (gesture begin, values, end) through the outbox and a flush request, and marking the state
+// dirty at a gesture's end: a host that neither processes nor flushes while its transport stands
+// (Qtractor) would otherwise not know that there is anything to save. Values the host sets
 // (automation, a restored state) move the panel on the next timer tick and are never announced
 // back. The host's timer runs the module's own Qt events too, when the host has no Qt loop; a
 // host with neither a timer nor a Qt loop gets no panel, since nothing would ever draw it.
@@ -47,9 +49,11 @@ class ZaltrimClapGui : public ZaltrimControls {
   void tick();
   void follow_host();
   void announce(std::uint16_t type, clap_id id, double value = 0.0);
+  void mark_dirty();
 
   const clap_host_t* host;
   const clap_host_params_t* host_params;
+  const clap_host_state_t* host_state;
   const clap_host_timer_support_t* host_timers;
   zaltrim_clap::Parameters& parameters;
   zaltrim_clap::Outbox& outbox;

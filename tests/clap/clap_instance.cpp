@@ -80,6 +80,7 @@ ClapInstance::ClapInstance(const ClapModule& module, const char* plugin_id) {
   static const clap_host_params_t params = {[](const clap_host_t*, std::uint32_t) {},
                                             [](const clap_host_t*, clap_id, std::uint32_t) {},
                                             [](const clap_host_t* h) { instance_of(h)->flushes++; }};
+  static const clap_host_state_t state = {[](const clap_host_t* h) { instance_of(h)->dirty++; }};
   static const clap_host_thread_check_t threads = {
       [](const clap_host_t* h) { return std::this_thread::get_id() == instance_of(h)->main_thread; },
       [](const clap_host_t* h) { return std::this_thread::get_id() != instance_of(h)->main_thread; }};
@@ -107,6 +108,7 @@ ClapInstance::ClapInstance(const ClapModule& module, const char* plugin_id) {
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latency;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
     if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threads;
+    if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &state;
     if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &timer_support;
     return nullptr;
   };

@@ -75,6 +75,7 @@ class ClapInstance {
   int restart_requests() const { return restarts.load(); }
   int latency_changes() const { return latency_changed.load(); }
   int flush_requests() const { return flushes.load(); }
+  int dirty_marks() const { return dirty.load(); }
   bool has_timer() const { return !timers.empty(); }
 
  private:
@@ -84,6 +85,7 @@ class ClapInstance {
   std::atomic<int> restarts{0};
   std::atomic<int> latency_changed{0};
   std::atomic<int> flushes{0};
+  std::atomic<int> dirty{0};
   std::vector<clap_id> timers;
   std::thread::id main_thread = std::this_thread::get_id();
 };

@@ -107,7 +107,8 @@ class Scenario {
       open();
       close();
     });
-    results.check(growth < 512 * 1024, "50 open/close cycles do not grow memory", std::to_string(static_cast<long>(growth)) + " bytes");
+    results.check(growth < 512 * 1024, "50 open/close cycles do not grow memory",
+                  std::to_string(static_cast<long>(growth)) + " bytes");
     return results;
   }
 
@@ -138,12 +139,15 @@ class Scenario {
     plugin.flush();
     const double before = plugin.value(kGain);
     const int requests = plugin.flush_requests();
+    const int marks = plugin.dirty_marks();
     editor().drag(kDialTop, kDialRight);
     model.pump(200);
     const std::vector<Announced> events = plugin.flush();
     results.check(plugin.value(kGain) != before && is_gesture(events, kGain) &&
-                      announces_value(events, kGain, plugin.value(kGain)) && plugin.flush_requests() > requests,
-                  "a drag on the dial is one gesture to the host, its values within, each with a flush request",
+                      announces_value(events, kGain, plugin.value(kGain)) && plugin.flush_requests() > requests &&
+                      plugin.dirty_marks() == marks + 1,
+                  "a drag on the dial is one gesture to the host, its values within, each with a flush request, "
+                  "and the state marked dirty at its end",
                   std::to_string(events.size()) + " events");
   }
 
