@@ -268,7 +268,13 @@ struct clap_window_t {
   };
 };
 
-struct clap_gui_resize_hints_t;
+struct clap_gui_resize_hints_t {
+  bool can_resize_horizontally;
+  bool can_resize_vertically;
+  bool preserve_aspect_ratio;
+  std::uint32_t aspect_ratio_width;
+  std::uint32_t aspect_ratio_height;
+};
 
 struct clap_plugin_gui_t {
   bool (*is_api_supported)(const clap_plugin_t* plugin, const char* api, bool is_floating);

@@ -409,7 +409,12 @@ class Plugin {
         return self(p)->with_gui([&](ZaltrimClapGui& gui) { return gui.size(width, height); });
       },
       [](const clap_plugin_t*) { return false; },
-      [](const clap_plugin_t*, clap_gui_resize_hints_t*) { return false; },
+      // Hints that say so, for hosts that take no answer as a failure (Qtractor warns).
+      [](const clap_plugin_t*, clap_gui_resize_hints_t* hints) {
+        if (!hints) return false;
+        *hints = {false, false, false, 0, 0};
+        return true;
+      },
       [](const clap_plugin_t*, std::uint32_t*, std::uint32_t*) { return false; },
       // The panel keeps its size; a host that sets that same size is answered yes.
       [](const clap_plugin_t* p, std::uint32_t width, std::uint32_t height) {
