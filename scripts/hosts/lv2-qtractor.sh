@@ -27,29 +27,4 @@ save() {
 
 write_config
 write_session LV2 "$PLUGIN_URI"
-start_jack zaltrim-lv2
-if start_qtractor 01 "$SESSION_FILE"; then
-  if open_plugin_window 02; then
-    record "Qtractor main thread CPU, UI open and idle, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
-    thread_table "$PID" >"$OUT/threads.txt"
-    drag_dial 03 "$DIAL_CENTRE"
-    record "session modified after the dial gesture" "$(within_5s modified): title '$(title)'"
-    pick_factor_eight 04 "$FACTOR_BOTTOM"
-    panel_before_save 05
-    close_plugin_window 05
-  fi
-  save "Ctrl+S"
-  quit 06
-fi
-report_host_messages 01
-cp "$SESSION_FILE" "$OUT/saved.qts"
-
-if start_qtractor 07 "$SESSION_FILE"; then
-  if open_plugin_window 08; then
-    compare_reopened_panel 05-panel-before-save 08-ui-open 08 UI
-    close_plugin_window 08
-  fi
-  quit 09
-fi
-report_host_messages 07
-log "done; screenshots in $OUT"
+play_session zaltrim-lv2

@@ -164,3 +164,36 @@ report_host_messages() {
   lines=$(output_lines "$WORK/qtractor-$tag.err")
   record "$tag: Qtractor's stderr" "${lines:-empty}"
 }
+
+# What the LV2 and CLAP scripts both play on the session in SESSION_FILE, with jackd under the
+# name JACK: open the plug-in's window, turn the dial, pick 8, save with Ctrl+S (the script's own
+# `save` records what was saved), quit; open the saved session again and compare the panel.
+play_session() {
+  local jack=$1 window=${WINDOW_NAME,,}
+  start_jack "$jack"
+  if start_qtractor 01 "$SESSION_FILE"; then
+    if open_plugin_window 02; then
+      record "Qtractor main thread CPU, $WINDOW_NAME open and idle, 3 s" "$(thread_cpu "$PID" "$PID" 3) %"
+      thread_table "$PID" >"$OUT/threads.txt"
+      drag_dial 03 "$DIAL_CENTRE"
+      record "session modified after the dial gesture" "$(within_5s modified): title '$(title)'"
+      pick_factor_eight 04 "$FACTOR_BOTTOM"
+      panel_before_save 05
+      close_plugin_window 05
+    fi
+    save "Ctrl+S"
+    quit 06
+  fi
+  report_host_messages 01
+  cp "$SESSION_FILE" "$OUT/saved.qts"
+
+  if start_qtractor 07 "$SESSION_FILE"; then
+    if open_plugin_window 08; then
+      compare_reopened_panel 05-panel-before-save "08-$window-open" 08 "$WINDOW_NAME"
+      close_plugin_window 08
+    fi
+    quit 09
+  fi
+  report_host_messages 07
+  log "done; screenshots in $OUT"
+}
