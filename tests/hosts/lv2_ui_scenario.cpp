@@ -154,6 +154,12 @@ void check_echo(Results& results, UiHost& host, UiHostModel& model, const Editor
 
 void check_factor(Results& results, UiHost& host, UiHostModel& model, const Editor& editor) {
   host.calls.clear();
+  const bool listed = editor.click_factor(2);
+  results.check(listed && host.calls.size() == 1 && host.calls.front().kind == UiCall::kWrite &&
+                    host.calls.front().port == kOversamplingPort && host.calls.front().value == 8.0f,
+                "a click on 8 in the opened factor list writes 8 to the oversampling port",
+                listed ? format("%g calls", static_cast<double>(host.calls.size())) : std::string("no list appeared"));
+  host.calls.clear();
   editor.pick_last_factor();
   const std::vector<UiCall>& calls = host.calls;
   results.check(calls.size() == 1 && calls.front().kind == UiCall::kWrite && calls.front().port == kOversamplingPort &&
