@@ -55,7 +55,7 @@ Size window_size(Display* display, unsigned long window) {
 // module must refuse the UI rather than let Qt end the host.
 void check_refusals(Results& results, UiHost& host, UiHostModel& model) {
   results.check(!host.instantiate(model, 0), "a host without ui:parent gets no UI");
-  if (model.runs_qt()) return;
+  if (!model.needs_display_for_ui()) return;
   const std::string display = std::getenv("DISPLAY");
   unsetenv("DISPLAY");
   const bool refused = !host.instantiate(model, 1);

@@ -56,12 +56,15 @@ class Qt5Host : public host_model::UiHostModel {
   void destroy_window(unsigned long id) override { windows.erase(id); }
 
   void resize_window(unsigned long id, int width, int height) override {
+    if (!windows.count(id)) return;
     QWidget& window = *windows[id];
     const qreal ratio = window.devicePixelRatioF();
     window.setFixedSize(static_cast<int>(width / ratio), static_cast<int>(height / ratio));
   }
 
   pid_t main_thread() const override { return main; }
+  // The module's application, made for the editor before, stays for the process.
+  bool needs_display_for_ui() const override { return false; }
 
   QWidget* window(unsigned long id) { return windows.count(id) ? windows[id].get() : nullptr; }
 
