@@ -58,6 +58,12 @@ QZaltrim::QZaltrim(ZaltrimControls* controls, WId hostWindow)
   // fails them and the list stays open with the entry only highlighted. A press and its release
   // inside the list are a user's click on that entry, whatever the timing.
   combo->view()->viewport()->installEventFilter(this);
+  // Qt closes every open pop-up when the application loses the focus to another one (in MusE,
+  // the host's own Qt 5 windows), and closing a window destroys it. The list's window made anew
+  // at its next opening takes the panel's window, which lives inside the host's, as its
+  // transient parent, which Qt refuses with a warning on the host's output. The list is hidden
+  // instead, and keeps the window made before the panel moved into the host's (QWinWidget::embed).
+  combo->view()->window()->installEventFilter(this);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(gain_label, 0, 0);
@@ -131,6 +137,11 @@ void QZaltrim::update_oversampling(int value) {
 void QZaltrim::update_oversampling_log(int value) { controls->pick_oversampling(1 << (value + 1)); }
 
 bool QZaltrim::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == combo->view()->window() && watched != this && event->type() == QEvent::Close) {
+    combo->hidePopup();
+    event->ignore();
+    return true;
+  }
   if (watched != combo->view()->viewport() || !combo->view()->isVisible()) return QWinWidget::eventFilter(watched, event);
   if (event->type() == QEvent::MouseButtonPress) {
     pressed_in_list = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
