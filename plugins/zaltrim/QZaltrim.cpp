@@ -142,7 +142,8 @@ bool QZaltrim::eventFilter(QObject* watched, QEvent* event) {
     event->ignore();
     return true;
   }
-  if (watched != combo->view()->viewport() || !combo->view()->isVisible()) return QWinWidget::eventFilter(watched, event);
+  if (watched != combo->view()->viewport() || !combo->view()->isVisible())
+    return QWinWidget::eventFilter(watched, event);
   if (event->type() == QEvent::MouseButtonPress) {
     pressed_in_list = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
   } else if (event->type() == QEvent::MouseButtonRelease) {

@@ -1,11 +1,10 @@
 // The module's Qt application: made only when wanted, only with a display, always on xcb (even
 // where the environment asks for another platform) and Qt's UNIX event dispatcher, never beside an
 // application that exists; in a process that runs Qt 5 too, kept until the process ends.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
-#include <dlfcn.h>
-
 #include <QApplication>
 #include <cstdlib>
 #include <string>

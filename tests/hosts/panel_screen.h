@@ -74,8 +74,7 @@ class Screen {
 
   // A top-level window on screen that is not among `known`, with its place and size on the
   // screen; 0 when there is none.
-  unsigned long new_top_level(const std::vector<unsigned long>& known, int& x, int& y, int& width,
-                              int& height) const {
+  unsigned long new_top_level(const std::vector<unsigned long>& known, int& x, int& y, int& width, int& height) const {
     for (const unsigned long window : viewable_top_level_windows()) {
       if (std::find(known.begin(), known.end(), window) != known.end()) continue;
       XWindowAttributes attributes;
