@@ -22,6 +22,8 @@ namespace {
 // editors use it, is therefore kept on the application itself, where both see it.
 constexpr const char* kMadeByModule = "zaltrimMadeByModule";
 constexpr const char* kClients = "zaltrimClients";
+// Set on an application that stays until the process ends (see keep_for_process).
+constexpr const char* kKeptForProcess = "zaltrimKeptForProcess";
 
 QByteArray platform_plugins_folder() {
   return (QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").toLocal8Bit();
@@ -68,6 +70,26 @@ bool install_event_dispatcher() {
   return true;
 }
 
+// A Qt 5 host (MusE, jalv.qt5) shares the process's Xlib with ours: the close hooks of the
+// Xlib extensions that Qt 6's display carries (XFIXES, RENDER, the cursor library's, XKEYBOARD,
+// measured in MusE) belong to libraries the host's toolkit uses too, and MusE died in Xlib when
+// the module's application closed that display as its panel closed. There the application and
+// its display stay until the process ends, and so does the module whose event dispatcher runs
+// them; its next panel takes it up again.
+bool other_qt_in_process() {
+  void* qt5 = dlopen("libQt5Core.so.5", RTLD_NOW | RTLD_NOLOAD);
+  if (!qt5) return false;
+  dlclose(qt5);
+  return true;
+}
+
+void keep_for_process(QApplication& application) {
+  application.setProperty(kKeptForProcess, true);
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&other_qt_in_process), &self) && self.dli_fname)
+    dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 bool create_application() {
   // Qt keeps argc and argv for the application's lifetime. xcb, because on a Wayland session Qt
   // would pick Wayland, where a panel cannot live inside a foreign window. Plug-in search paths
@@ -92,6 +114,7 @@ bool create_application() {
   auto* application = new QApplication(argc, argv);
   application->setQuitOnLastWindowClosed(false);
   application->setProperty(kMadeByModule, true);
+  if (other_qt_in_process()) keep_for_process(*application);
   return true;
 }
 
@@ -141,7 +164,11 @@ void QMfcApp::removeClient() {
   if (remaining <= 0) release();
 }
 
+bool QMfcApp::keptForProcess() {
+  return ownsInstance() && QCoreApplication::instance()->property(kKeptForProcess).toBool();
+}
+
 void QMfcApp::release() {
-  if (!ownsInstance() || !on_application_thread()) return;
+  if (!ownsInstance() || !on_application_thread() || keptForProcess()) return;
   delete QCoreApplication::instance();
 }

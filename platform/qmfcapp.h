@@ -24,11 +24,14 @@ class QMfcApp {
   static void processEvents();
   // Every open editor of the module, or of the project's other module in the same host, counts
   // as a client. When the last one closes, on the thread that drives the editors, the module's
-  // own application goes: everything Qt made for it (its timers, its caches) is undone on its own
+  // own application goes (unless it is kept for the process, see keptForProcess): everything Qt made for it (its timers, its caches) is undone on its own
   // thread, and nothing of it is left for the process's exit, when Qt's own globals are already
   // partly gone.
   static void addClient();
   static void removeClient();
-  // Deletes the module's own application now, from its own thread.
+  // Deletes the module's own application now, from its own thread; not one kept for the process.
   static void release();
+  // True when the module's own application stays until the process ends: it was made in a
+  // process that also runs Qt 5 (a Qt 5 host), whose Xlib extension hooks its display shares.
+  static bool keptForProcess();
 };

@@ -53,6 +53,17 @@ QZaltrim::QZaltrim(ZaltrimControls* controls, WId hostWindow)
   // The list's pop-up is made now, so that its window exists before the panel moves into the
   // host's window (see QWinWidget::embed).
   combo->view();
+  // QComboBox picks on a release only when its own rules (a timer from the opening press, a
+  // least distance moved) agree; in a Qt 5 host (MusE) the release of a plain click on an entry
+  // fails them and the list stays open with the entry only highlighted. A press and its release
+  // inside the list are a user's click on that entry, whatever the timing.
+  combo->view()->viewport()->installEventFilter(this);
+  // Qt closes every open pop-up when the application loses the focus to another one (in MusE,
+  // the host's own Qt 5 windows), and closing a window destroys it. The list's window made anew
+  // at its next opening takes the panel's window, which lives inside the host's, as its
+  // transient parent, which Qt refuses with a warning on the host's output. The list is hidden
+  // instead, and keeps the window made before the panel moved into the host's (QWinWidget::embed).
+  combo->view()->window()->installEventFilter(this);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(gain_label, 0, 0);
@@ -124,6 +135,33 @@ void QZaltrim::update_oversampling(int value) {
 }
 
 void QZaltrim::update_oversampling_log(int value) { controls->pick_oversampling(1 << (value + 1)); }
+
+bool QZaltrim::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == combo->view()->window() && watched != this && event->type() == QEvent::Close) {
+    combo->hidePopup();
+    event->ignore();
+    return true;
+  }
+  if (watched != combo->view()->viewport() || !combo->view()->isVisible())
+    return QWinWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::MouseButtonPress) {
+    pressed_in_list = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+  } else if (event->type() == QEvent::MouseButtonRelease) {
+    const auto* release = static_cast<QMouseEvent*>(event);
+    const bool clicked = pressed_in_list && release->button() == Qt::LeftButton;
+    pressed_in_list = false;
+    const QModelIndex entry = combo->view()->indexAt(release->position().toPoint());
+    // A release without its press in the list (the end of the press that opened it) stays
+    // QComboBox's to judge.
+    if (clicked && entry.isValid() && (entry.flags() & Qt::ItemIsEnabled)) {
+      combo->hidePopup();
+      combo->setCurrentIndex(entry.row());
+      update_oversampling_log(entry.row());
+      return true;
+    }
+  }
+  return QWinWidget::eventFilter(watched, event);
+}
 
 void QZaltrim::mousePressEvent(QMouseEvent* event) {
   // Presses the dial or the list passes on (another button than theirs) are not the panel's.

@@ -45,6 +45,8 @@ class QZaltrim : public QWinWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  // Picks the entry a click in the opened factor list lands on.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void end_gesture();
@@ -60,4 +62,6 @@ class QZaltrim : public QWinWidget {
   bool following_host = false;
   // True from the first change of a press on the dial until its release.
   bool gesture = false;
+  // True from a press inside the opened factor list until its release.
+  bool pressed_in_list = false;
 };

@@ -1,6 +1,7 @@
 // The module's Qt application: made only when wanted, only with a display, always on xcb (even
 // where the environment asks for another platform) and Qt's UNIX event dispatcher, never beside an
-// application that exists.
+// application that exists; in a process that runs Qt 5 too, kept until the process ends.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
@@ -45,6 +46,20 @@ TEST(ModuleApplication, HostsOwnApplicationIsUsedAndLeftAlone) {
   EXPECT_FALSE(QMfcApp::ownsInstance());
   QMfcApp::release();
   EXPECT_EQ(QCoreApplication::instance(), &host);
+}
+
+// Last: Qt 5 stays loaded, as in a Qt 5 host's process, and so does the application made there.
+TEST(ModuleApplication, BesideQt5TheApplicationStaysUntilTheProcessEnds) {
+  ASSERT_NE(dlopen("libQt5Core.so.5", RTLD_NOW | RTLD_LOCAL), nullptr) << dlerror();
+  ASSERT_TRUE(QMfcApp::pluginInstance());
+  QCoreApplication* made = QCoreApplication::instance();
+  EXPECT_TRUE(QMfcApp::keptForProcess());
+  QMfcApp::addClient();
+  QMfcApp::removeClient();
+  QMfcApp::release();
+  EXPECT_EQ(QCoreApplication::instance(), made) << "its display would close, running the host's Xlib hooks";
+  EXPECT_TRUE(QMfcApp::pluginInstance()) << "the next editor takes it up again";
+  EXPECT_EQ(QCoreApplication::instance(), made);
 }
 
 }  // namespace

@@ -71,6 +71,10 @@ void check_dial_drag(Results& results, const zhost::Plugin& plugin, HostModel& m
 }
 
 void check_factor(Results& results, const zhost::Plugin& plugin, const Editor& editor) {
+  plugin.host().clear_calls();
+  const bool listed = editor.click_factor(2);
+  results.check(listed && chunk_factor(plugin) == 8, "a click on 8 in the opened factor list picks 8",
+                listed ? format("state says %g", chunk_factor(plugin)) : std::string("no list appeared"));
   editor.pick_last_factor();
   const std::int32_t factor = chunk_factor(plugin);
   results.check(factor == 32, "picking 32 in the factor list rebuilds the chain for 32",

@@ -55,7 +55,7 @@ Size window_size(Display* display, unsigned long window) {
 // module must refuse the UI rather than let Qt end the host.
 void check_refusals(Results& results, UiHost& host, UiHostModel& model) {
   results.check(!host.instantiate(model, 0), "a host without ui:parent gets no UI");
-  if (model.runs_qt()) return;
+  if (!model.needs_display_for_ui()) return;
   const std::string display = std::getenv("DISPLAY");
   unsetenv("DISPLAY");
   const bool refused = !host.instantiate(model, 1);
@@ -153,6 +153,12 @@ void check_echo(Results& results, UiHost& host, UiHostModel& model, const Editor
 }
 
 void check_factor(Results& results, UiHost& host, UiHostModel& model, const Editor& editor) {
+  host.calls.clear();
+  const bool listed = editor.click_factor(2);
+  results.check(listed && host.calls.size() == 1 && host.calls.front().kind == UiCall::kWrite &&
+                    host.calls.front().port == kOversamplingPort && host.calls.front().value == 8.0f,
+                "a click on 8 in the opened factor list writes 8 to the oversampling port",
+                listed ? format("%g calls", static_cast<double>(host.calls.size())) : std::string("no list appeared"));
   host.calls.clear();
   editor.pick_last_factor();
   const std::vector<UiCall>& calls = host.calls;

@@ -78,6 +78,10 @@ class UiHostModel : public HostModel {
   // True for a host with its own Qt application and loop, which the UI's widgets join, and which
   // sends no idle calls.
   virtual bool runs_qt() const { return false; }
+  // False where the module already has an application on an open display before the UI is made
+  // (a Qt 6 host's own, or the module's, kept in a Qt 5 host's process): losing DISPLAY then
+  // changes nothing.
+  virtual bool needs_display_for_ui() const { return !runs_qt(); }
 };
 
 // Plays the whole scenario from the calling thread, the host's UI thread.

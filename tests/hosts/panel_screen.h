@@ -7,6 +7,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -69,6 +70,37 @@ class Screen {
       }
     XDestroyImage(image);
     return pixels;
+  }
+
+  // A top-level window on screen that is not among `known`, with its place and size on the
+  // screen; 0 when there is none.
+  unsigned long new_top_level(const std::vector<unsigned long>& known, int& x, int& y, int& width, int& height) const {
+    for (const unsigned long window : viewable_top_level_windows()) {
+      if (std::find(known.begin(), known.end(), window) != known.end()) continue;
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display, window, &attributes)) continue;
+      x = attributes.x;
+      y = attributes.y;
+      width = attributes.width;
+      height = attributes.height;
+      return window;
+    }
+    return 0;
+  }
+
+  std::vector<unsigned long> viewable_top_level_windows() const {
+    XSync(display, False);
+    ::Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    std::vector<unsigned long> viewable;
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+        viewable.push_back(children[i]);
+    }
+    if (children) XFree(children);
+    return viewable;
   }
 
   // Top-level windows that are on screen.
@@ -138,6 +170,29 @@ class Editor {
     model.pump(100);
     screen.key(XK_Return);
     model.pump(400);
+  }
+  // Opens the factor list with a click and clicks its entry `row` (0 for 2 ... 4 for 32), as a
+  // user does; false when no list appeared.
+  bool click_factor(int row) const {
+    const std::vector<unsigned long> before = screen.viewable_top_level_windows();
+    click(kFactorList);
+    int x = 0, y = 0, width = 0, height = 0;
+    unsigned long list = 0;
+    for (int waited = 0; waited < 3000 && !list; waited += 50) {
+      model.pump(50);
+      list = screen.new_top_level(before, x, y, width, height);
+    }
+    if (!list) return false;
+    // A release within the double-click interval after the list opened belongs to the click that
+    // opened it; a user's next click comes later.
+    model.pump(600);
+    screen.move(list, width / 2, height * (2 * row + 1) / 10);
+    model.pump(100);
+    screen.button(true);
+    model.pump(60);
+    screen.button(false);
+    model.pump(400);
+    return true;
   }
   std::vector<Rgb> picture() const { return screen.capture(window, 0, 0, size.width, size.height); }
   std::vector<Rgb> dial_picture() const {
