@@ -308,7 +308,11 @@ TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
   EXPECT_EQ(rebuilt.at(0).at(0).toInt(), 16);
   EXPECT_EQ(effect->get_oversampling(), 16);
   EXPECT_EQ(combo()->currentText(), "16");
-  EXPECT_EQ(opcodes_told(), std::vector<VstInt32>{audioMasterUpdateDisplay}) << "hosts learn that the state changed";
+  // One edit of the factor parameter, carrying the new factor's value, then the display update.
+  EXPECT_EQ(opcodes_told(), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit,
+                                                   audioMasterUpdateDisplay}))
+      << "hosts learn that the state changed";
+  EXPECT_EQ(host_calls[1].value, 0.75f);
 }
 
 TEST_F(Editor, BridgeFactorShowsWithoutCallingTheEffect) {
