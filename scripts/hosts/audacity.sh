@@ -62,6 +62,7 @@ start_audacity() {
   # Left over by an earlier run (no other Audacity of this user runs): the new server makes them.
   rm -f "/tmp/audacity_script_pipe.to.$(id -u)" "/tmp/audacity_script_pipe.from.$(id -u)"
   # From the private folder: Audacity also looks for plug-ins and modules where it is started.
+  # shellcheck disable=SC2016  # $1 is the inner shell's
   start audacity bash -c 'cd "$1" && exec audacity' audacity "$WORK"
   PID=${STARTED[-1]}
   if ! wait_until 90 test -p "/tmp/audacity_script_pipe.to.$(id -u)" || ! MAIN=$(wait_window 60 '^Audacity$'); then
@@ -83,28 +84,36 @@ start_audacity() {
 "$HOST_PROGRAM" render "$WORK/in.wav" --quiet --gain-db -6
 render() { "$HOST_PROGRAM" render "$WORK/in.wav" "$WORK/$1.wav" --quiet --oversampling "$2" --gain-db "${3:-0}" "${@:4}"; }
 
+# The menu that opened since BEFORE (a list from viewable_ids): GTK maps a 10x10 window off screen
+# with each menu, so the menu is the new window that is wider than that; sets M_X M_Y M_W M_H.
+new_menu() {
+  local id
+  for id in $(comm -13 <(printf '%s\n' "$1") <(viewable_ids)); do
+    geometry M "$id" && ((M_W > 50)) && return 0
+  done
+  return 1
+}
+opened_menu() { wait_until 5 new_menu "$1"; }
+
 # Effect > Orvendel > Zaltrim... > the format's entry (0: the VST 2 module's path, 1: the LV2 URI):
 # each menu is a new window; Orvendel is the Effect menu's last row on a system whose other vendors
 # sort before it, Zaltrim... the first of its submenu. Sets DIALOG and D_X D_Y D_W D_H.
 open_effect() {
-  local row=$1 tag=$2 before menu
+  local row=$1 tag=$2 before
   geometry W "$MAIN"
   before=$(viewable_ids)
   click_at $((W_X + 419)) $((W_Y + 12))
-  wait_until 5 has_new_window "$before" && menu=$(new_window "$before") || { record "$tag: Effect menu" "did not open"; return 1; }
-  geometry M "$menu"
+  opened_menu "$before" || { record "$tag: Effect menu" "did not open"; return 1; }
   before=$(viewable_ids)
   timeout 5 xdotool mousemove $((M_X + 40)) $((M_Y + M_H - 14))
   sleep 0.7
   timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + M_H - 14))
-  wait_until 5 has_new_window "$before" && menu=$(new_window "$before") || { record "$tag: Orvendel submenu" "did not open"; return 1; }
-  geometry M "$menu"
+  opened_menu "$before" || { record "$tag: Orvendel submenu" "did not open"; return 1; }
   before=$(viewable_ids)
   timeout 5 xdotool mousemove $((M_X + 30)) $((M_Y + 14))
   sleep 0.7
   timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + 14))
-  wait_until 5 has_new_window "$before" && menu=$(new_window "$before") || { record "$tag: Zaltrim submenu" "did not open"; return 1; }
-  geometry M "$menu"
+  opened_menu "$before" || { record "$tag: Zaltrim submenu" "did not open"; return 1; }
   timeout 5 xdotool mousemove $((M_X + 30)) $((M_Y + M_H * (2 * row + 1) / 4))
   sleep 0.5
   timeout 5 xdotool click 1
@@ -209,13 +218,9 @@ presets_menu() {
   local before
   before=$(viewable_ids)
   click_at $((D_X + 80)) $((D_Y + 21))
-  wait_until 5 has_new_window "$before" && sleep 0.5
-  # GTK maps a 10x10 window off screen with each menu: the menu is the wide one.
-  local id
-  for id in $(comm -13 <(printf '%s\n' "$before") <(viewable_ids)); do
-    geometry MENU "$id" && ((MENU_W > 50)) && return 0
-  done
-  return 1
+  opened_menu "$before" || return 1
+  MENU_X=$M_X MENU_Y=$M_Y MENU_W=$M_W
+  sleep 0.5
 }
 save_preset() {
   local name_box
@@ -229,19 +234,15 @@ save_preset() {
 }
 # Loads the first user preset: User Presets opens its list to the right on hovering.
 load_first_preset() {
-  local before list
-  LIST_W=0
+  local before
   presets_menu || return 1
   before=$(viewable_ids)
   timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + 16))
   sleep 0.3
   timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + 16))
-  wait_until 5 has_new_window "$before" && sleep 0.5
-  for list in $(comm -13 <(printf '%s\n' "$before") <(viewable_ids)); do
-    geometry LIST "$list" && ((LIST_W > 50)) && break
-  done
-  ((LIST_W > 50)) || return 1
-  click_at $((LIST_X + 40)) $((LIST_Y + 16))
+  opened_menu "$before" || return 1
+  sleep 0.5
+  click_at $((M_X + 40)) $((M_Y + 16))
 }
 if open_effect 0 vst3 && dialog_panel; then
   pick_factor 3
@@ -285,8 +286,9 @@ if open_effect 0 vst4 && dialog_panel; then
   if about=$(wait_window 15 '^Save changes'); then
     keys_to "$about" Alt+n
   fi
+  STOP_HOW=
   wait_exit "$PID" 30 || stop_process "$PID" 10
-  record "quit with the editor open" "exit status ${EXIT}; ${STOP_HOW:-}"
+  record "quit with the editor open" "exit status ${EXIT}${STOP_HOW:+; $STOP_HOW}"
 fi
 keep_host_output audacity
 record "Qt messages on Audacity's output" "$(qt_messages "$OUT/audacity.stdout.txt" "$OUT/audacity.stderr.txt" | grep . || echo none)"
