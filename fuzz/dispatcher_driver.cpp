@@ -106,6 +106,7 @@ class Sequence {
   std::string get_parameter() {
     const VstInt32 index = any_int(in);
     const float value = effect->getParameter(effect, index);
+    if (index == 1) return factor_parameter(value);
     if (index != 0) return value == 0.0f ? std::string() : "getParameter(" + std::to_string(index) + ") is not 0";
     if (!(value >= 0.0f && value <= 1.0f)) return "getParameter(0) gives " + std::to_string(value) + ", outside [0, 1]";
     // gain -> float value -> gain moves the value by a few parts in 1e8 at most.
@@ -116,6 +117,21 @@ class Sequence {
     const std::vector<unsigned char> saved = chunk_of(effect);
     effect->setParameter(effect, 0, value);
     if (chunk_of(effect) != saved) return "applying the value getParameter(0) gave changed the state";
+    return {};
+  }
+
+  // The factor's value is the step of the factor the state holds, and applying it again keeps the state.
+  std::string factor_parameter(float value) {
+    const std::vector<unsigned char> saved = chunk_of(effect);
+    std::int32_t factor = 0;
+    if (saved.size() == 8) factor = static_cast<std::int32_t>(saved[4] | saved[5] << 8 | saved[6] << 16 | saved[7] << 24);
+    float expected = -1.0f;
+    for (int step = 0; step < 5; ++step)
+      if (factor == 2 << step) expected = static_cast<float>(step) / 4.0f;
+    if (value != expected)
+      return "getParameter(1) gives " + std::to_string(value) + " for factor " + std::to_string(factor);
+    effect->setParameter(effect, 1, value);
+    if (chunk_of(effect) != saved) return "applying the value getParameter(1) gave changed the state";
     return {};
   }
 

@@ -17,8 +17,8 @@ float zaltrim_parameter_of_gain(float gain);
 // The linear gain of a parameter value, clamped to [0, 1] first.
 float zaltrim_gain_of_parameter(float value);
 
-// effOpen, the rate, the block size, resume; then the state chunk, which carries the factor (no
-// host parameter) and the exact gain, and the gain's parameter value, as a DAW restores a project.
+// effOpen, the rate, the block size, resume; then the state chunk, which carries the factor and the
+// exact gain, and the gain's parameter value, as a DAW restores a project.
 // Throws if the module refuses the state.
 void start_effect(const Plugin& plugin, float sample_rate, VstInt32 block_size, float gain, std::int32_t factor);
 

@@ -16,13 +16,6 @@ namespace {
 
 using zaltrim_lv2::Port;
 
-// The factor a port value stands for: the nearest of 2, 4, 8, 16 and 32 in octaves; 0 for NaN.
-int factor_of(float value) {
-  if (std::isnan(value)) return 0;
-  const double octaves = std::log2(std::clamp(static_cast<double>(value), 2.0, 32.0));
-  return 1 << static_cast<int>(std::lround(octaves));
-}
-
 // Each edition's audio ports, in channel order.
 template <typename Engine>
 struct AudioPorts;
@@ -75,7 +68,7 @@ class Plugin {
   }
 
  private:
-  int wanted_factor() const { return ports[Port::kOversampling] ? factor_of(*ports[Port::kOversampling]) : 0; }
+  int wanted_factor() const { return ports[Port::kOversampling] ? zaltrim_lv2::factor_of_value(*ports[Port::kOversampling]) : 0; }
 
   bool is_enabled() const { return !ports[Port::kEnabled] || *ports[Port::kEnabled] > 0.5f; }
 

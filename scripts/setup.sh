@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils librsvg2-bin libxtst-dev
-  qt6-gtk-platformtheme libgtk2.0-dev qtbase5-dev
+  qt6-gtk-platformtheme libgtk2.0-dev libgtk-3-dev qtbase5-dev python3
   zam-plugins
   lv2-dev lilv-utils sordi lv2file jalv
   ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad ecasound

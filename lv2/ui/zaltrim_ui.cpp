@@ -73,10 +73,10 @@ void ZaltrimUi::follow_gain(float db) {
 }
 
 void ZaltrimUi::follow_oversampling(float value) {
-  // Limited before the conversion, which has no integer for a NaN or a huge float; the panel
-  // keeps its factor for any value that is none.
-  if (!(value >= 1.0f && value <= 64.0f)) return;
-  panel->update_oversampling(static_cast<int>(std::lround(value)));
+  // The factor the plug-in runs for the value, which a host's generic slider may have left between
+  // two factors; the panel keeps its factor for NaN.
+  const int factor = zaltrim_lv2::factor_of_value(value);
+  if (factor) panel->update_oversampling(factor);
 }
 
 int ZaltrimUi::idle() {

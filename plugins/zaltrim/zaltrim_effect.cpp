@@ -47,7 +47,7 @@ void format_gain(float gain, char* text) {
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) { return new ZaltrimEffect(audioMaster); }
 
 ZaltrimEffect::ZaltrimEffect(audioMasterCallback audioMaster)
-    : QObject(nullptr), AudioEffectX(audioMaster, 1, 1), chain(2, sampleRate), sample_rate(sampleRate) {
+    : QObject(nullptr), AudioEffectX(audioMaster, 1, kParameterCount), chain(2, sampleRate), sample_rate(sampleRate) {
   setNumInputs(1);
   setNumOutputs(1);
   setUniqueID(0x5A74526D);  // 'ZtRm'
@@ -73,6 +73,20 @@ float ZaltrimEffect::normalized_of_gain(float linear_gain) {
   if (!(linear_gain > 0.0f)) return 0.0f;
   const double v = (std::log10(static_cast<double>(linear_gain)) + 2.0) / 4.0;
   return static_cast<float>(std::clamp(v, 0.0, 1.0));
+}
+
+VstInt32 ZaltrimEffect::factor_of_normalized(float value) {
+  if (std::isnan(value)) return 0;
+  // Step s (0..4) is factor 2^(s + 1); a value rounds to the nearest step.
+  const long step = std::lround(std::clamp(value, 0.0f, 1.0f) * 4.0f);
+  return VstInt32{2} << step;
+}
+
+float ZaltrimEffect::normalized_of_factor(VstInt32 factor) {
+  if (!is_valid_factor(factor)) return 0.0f;
+  int step = 0;
+  while ((VstInt32{2} << step) != factor) ++step;
+  return static_cast<float>(step) / 4.0f;
 }
 
 void ZaltrimEffect::setSampleRate(float rate) {
@@ -112,7 +126,14 @@ void ZaltrimEffect::set_gain(float new_gain) {
 }
 
 void ZaltrimEffect::setParameter(VstInt32 index, float value) {
-  if (index != 0 || std::isnan(value)) return;
+  if (std::isnan(value)) return;
+  if (index == kFactorParameter) {
+    const VstInt32 factor = factor_of_normalized(value);
+    // The factor in force is kept as it is: a rebuild would reset the chain's state for nothing.
+    if (factor != oversampling.load()) set_oversampling(factor);
+    return;
+  }
+  if (index != kGainParameter) return;
   const float normalized = std::clamp(value, 0.0f, 1.0f);
   // A float in [0, 1] cannot name every float gain: gain -> value -> gain lands up to 5 ulps
   // away. Hosts that restore the chunk and then apply the value they read before saving would
@@ -123,7 +144,8 @@ void ZaltrimEffect::setParameter(VstInt32 index, float value) {
 }
 
 float ZaltrimEffect::getParameter(VstInt32 index) {
-  return index == 0 ? normalized_of_gain(gain.load(std::memory_order_relaxed)) : 0.0f;
+  if (index == kFactorParameter) return normalized_of_factor(oversampling.load());
+  return index == kGainParameter ? normalized_of_gain(gain.load(std::memory_order_relaxed)) : 0.0f;
 }
 
 void ZaltrimEffect::setProgramName(char* name) { vst_strncpy(program_name, name, kVstMaxProgNameLen); }
@@ -131,15 +153,19 @@ void ZaltrimEffect::setProgramName(char* name) { vst_strncpy(program_name, name,
 void ZaltrimEffect::getProgramName(char* name) { vst_strncpy(name, program_name, kVstMaxProgNameLen); }
 
 void ZaltrimEffect::getParameterLabel(VstInt32 index, char* label) {
-  if (index == 0) vst_strncpy(label, "dB", kVstMaxParamStrLen);
+  if (index == kGainParameter) vst_strncpy(label, "dB", kVstMaxParamStrLen);
+  if (index == kFactorParameter) vst_strncpy(label, "x", kVstMaxParamStrLen);
 }
 
 void ZaltrimEffect::getParameterDisplay(VstInt32 index, char* text) {
-  if (index == 0) format_gain(gain.load(std::memory_order_relaxed), text);
+  if (index == kGainParameter) format_gain(gain.load(std::memory_order_relaxed), text);
+  if (index == kFactorParameter) std::snprintf(text, kVstMaxParamStrLen + 1, "%d", static_cast<int>(oversampling.load()));
 }
 
 void ZaltrimEffect::getParameterName(VstInt32 index, char* text) {
-  if (index == 0) vst_strncpy(text, "Gain", kVstMaxParamStrLen);
+  if (index == kGainParameter) vst_strncpy(text, "Gain", kVstMaxParamStrLen);
+  // Parameter names hold 8 characters: "Oversampling" would be cut.
+  if (index == kFactorParameter) vst_strncpy(text, "Factor", kVstMaxParamStrLen);
 }
 
 VstInt32 ZaltrimEffect::getChunk(void** data, bool /*isPreset*/) {
@@ -173,8 +199,10 @@ VstInt32 ZaltrimEffect::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*
     apply_gain(new_gain);
     build_pipeline(factor);
   }
-  // Outside the lock: whoever listens may save the state in return.
+  // Outside the lock: whoever listens may save the state in return. An open editor shows the
+  // restored state whole, the factor as well as the gain.
   emit update_gain(new_gain);
+  emit update_oversampling(factor);
   return kChunkSize;
 }
 
@@ -195,7 +223,15 @@ bool ZaltrimEffect::getProductString(char* text) {
 
 VstInt32 ZaltrimEffect::getVendorVersion() { return 1000; }
 
-void ZaltrimEffect::automate_gain() { callHost(audioMasterAutomate, 0, 0, nullptr, getParameter(0)); }
+void ZaltrimEffect::automate_gain() {
+  callHost(audioMasterAutomate, kGainParameter, 0, nullptr, getParameter(kGainParameter));
+}
+
+void ZaltrimEffect::automate_oversampling() {
+  beginEdit(kFactorParameter);
+  callHost(audioMasterAutomate, kFactorParameter, 0, nullptr, getParameter(kFactorParameter));
+  endEdit(kFactorParameter);
+}
 
 void ZaltrimEffect::set_oversampling(VstInt32 factor) {
   if (!build_pipeline(factor)) return;

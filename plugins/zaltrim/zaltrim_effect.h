@@ -1,9 +1,14 @@
 // ZaltrimEffect: the one effect of the module. A Qt object, so that the editor can follow its
 // gain and factor through queued signals, and a VST 2.x effect that answers the host.
 //
-// One host parameter, "Gain", in the [0, 1] range hosts keep: v maps to -40 + 80 v dB, so 0.5 is
-// unity. The chain and the editor work in the linear factor. One program, "Default"; the state is
-// an 8-byte chunk: float32 linear gain, then int32 oversampling factor, little-endian.
+// Two host parameters in the [0, 1] range hosts keep. 0, "Gain": v maps to -40 + 80 v dB, so 0.5
+// is unity; the chain and the editor work in the linear factor. 1, "Factor": the oversampling
+// factor in five steps, 0, 0.25, 0.5, 0.75, 1 for 2, 4, 8, 16, 32. One program, "Default"; the
+// state is an 8-byte chunk: float32 linear gain, then int32 oversampling factor, little-endian.
+//
+// The factor is a parameter because hosts that keep a plug-in's settings as a chunk taken when
+// the editor opened, plus the parameter changes the plug-in announced since, restore exactly
+// that: a factor picked in the editor reaches them only as an announced parameter change.
 #pragma once
 
 #include <QObject>
@@ -55,6 +60,14 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   // Tells the host the parameter value of the gain in force, as a user's change made in the
   // editor; the host records it as automation and marks its session modified.
   void automate_gain();
+  // Tells the host the factor in force as one complete edit of its parameter: a pick in the editor.
+  void automate_oversampling();
+
+  // The factor parameter's scale: a value in [0, 1] (clamped) to the nearest of the five steps;
+  // NaN gives 0 (no factor).
+  static VstInt32 factor_of_normalized(float value);
+  // The parameter value of a valid factor; 0 for any other.
+  static float normalized_of_factor(VstInt32 factor);
 
   // Rebuilds the chain for the factor and tells the editor; the panel's way to change it.
   void set_oversampling(VstInt32 factor);
@@ -66,6 +79,8 @@ class ZaltrimEffect : public QObject, public AudioEffectX {
   VstInt32 get_oversampling() const { return oversampling.load(std::memory_order_relaxed); }
 
   static bool is_valid_factor(VstInt32 factor);
+
+  enum Parameter : VstInt32 { kGainParameter = 0, kFactorParameter = 1, kParameterCount = 2 };
 
  signals:
   void update_gain(float value);

@@ -30,7 +30,9 @@ void ZaltrimEffectControls::end_gain_gesture() { effect->endEdit(0); }
 
 void ZaltrimEffectControls::pick_oversampling(int factor) {
   effect->set_oversampling(factor);
-  // The factor is no parameter: hosts learn that the state changed from this.
+  // As a parameter change the pick reaches the settings hosts keep beside the chunk; the display
+  // update is for hosts that look at the state again on it.
+  effect->automate_oversampling();
   effect->updateDisplay();
 }
 

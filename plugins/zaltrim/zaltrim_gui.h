@@ -20,8 +20,8 @@ class QWidget;
 class QZaltrim;
 class ZaltrimEffect;
 
-// The panel's controls in the effect: the gain as the host's parameter, with its edits, and the
-// factor as state the host is told has changed.
+// The panel's controls in the effect: the gain and the factor as the host's parameters, with
+// their edits.
 class ZaltrimEffectControls : public ZaltrimControls {
  public:
   explicit ZaltrimEffectControls(ZaltrimEffect* effect) : effect(effect) {}

@@ -309,7 +309,11 @@ TEST_F(Editor, ChoosingAFactorRebuildsOnceAndTheListStays) {
   EXPECT_EQ(rebuilt.at(0).at(0).toInt(), 16);
   EXPECT_EQ(effect->get_oversampling(), 16);
   EXPECT_EQ(combo()->currentText(), "16");
-  EXPECT_EQ(opcodes_told(), std::vector<VstInt32>{audioMasterUpdateDisplay}) << "hosts learn that the state changed";
+  // One edit of the factor parameter, carrying the new factor's value, then the display update.
+  EXPECT_EQ(opcodes_told(), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit,
+                                                   audioMasterUpdateDisplay}))
+      << "hosts learn that the state changed";
+  EXPECT_EQ(host_calls[1].value, 0.75f);
 }
 
 // The list opened by a press on the box, and at once a click on 8 without a move: QComboBox's own
@@ -328,7 +332,8 @@ TEST_F(Editor, AClickOnAnEntryOfTheOpenedListPicksIt) {
   EXPECT_FALSE(list->isVisible());
   EXPECT_EQ(combo()->currentText(), "8");
   EXPECT_EQ(effect->get_oversampling(), 8);
-  EXPECT_EQ(opcodes_told(), std::vector<VstInt32>{audioMasterUpdateDisplay});
+  EXPECT_EQ(opcodes_told(), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit,
+                                                   audioMasterUpdateDisplay}));
 }
 
 // What Qt does to open pop-ups when the application loses the focus to another (the host's Qt 5

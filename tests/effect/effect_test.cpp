@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zaltrim_effect.h"
+#include "zaltrim_gui.h"
 #include "zaltrim_session.h"
 
 namespace {
@@ -79,7 +80,7 @@ class Effect : public ::testing::Test {
 TEST_F(Effect, FreshEffectReportsItsIdentity) {
   const AEffect& e = *effect.getAeffect();
   EXPECT_EQ(e.numPrograms, 1);
-  EXPECT_EQ(e.numParams, 1);
+  EXPECT_EQ(e.numParams, 2);
   EXPECT_EQ(e.numInputs, 1);
   EXPECT_EQ(e.numOutputs, 1);
   EXPECT_EQ(e.flags, 0x1031);
@@ -93,6 +94,13 @@ TEST_F(Effect, FreshEffectReportsItsIdentity) {
   EXPECT_STREQ(text, "dB");
   EXPECT_EQ(display(), "0.0");
   EXPECT_EQ(effect.getParameter(0), 0.5f);
+  effect.getParameterName(1, text);
+  EXPECT_STREQ(text, "Factor");
+  effect.getParameterLabel(1, text);
+  EXPECT_STREQ(text, "x");
+  effect.getParameterDisplay(1, text);
+  EXPECT_STREQ(text, "2");
+  EXPECT_EQ(effect.getParameter(1), 0.0f);
   EXPECT_EQ(effect.get_gain(), 1.0f);
   effect.getProgramName(text);
   EXPECT_STREQ(text, "Default");
@@ -130,17 +138,20 @@ TEST_F(Effect, NaNAndOtherParametersChangeNothing) {
   gains.clear();
   for (float value : {kNaN, -kNaN}) effect.setParameter(0, value);
   effect.setParameter(3, 0.1f);
+  effect.setParameter(1, kNaN);
   EXPECT_EQ(effect.get_gain(), 10.0f);
+  EXPECT_EQ(effect.get_oversampling(), 2);
   EXPECT_EQ(effect.getParameter(3), 0.0f);
   EXPECT_TRUE(gains.empty());
+  EXPECT_TRUE(factors.empty());
   // What is saved now loads again.
   auto saved = chunk();
   ZaltrimEffect other(quiet_host);
   EXPECT_EQ(other.setChunk(saved.data(), 8, false), 8);
   char untouched[16] = "keep";
-  effect.getParameterName(1, untouched);
-  effect.getParameterDisplay(1, untouched);
-  effect.getParameterLabel(1, untouched);
+  effect.getParameterName(2, untouched);
+  effect.getParameterDisplay(2, untouched);
+  effect.getParameterLabel(2, untouched);
   EXPECT_STREQ(untouched, "keep");
 }
 
@@ -198,13 +209,15 @@ TEST_F(Effect, TheValueOfTheGainInForceKeepsThatGain) {
   EXPECT_EQ(gains.size(), 1u);
 }
 
-TEST_F(Effect, ChunkRestoresGainAndFactorWithoutAnnouncingTheFactor) {
+// An open editor must show a restored state whole: a preset loaded in a host's dialog changes the
+// factor as well as the gain.
+TEST_F(Effect, ChunkRestoresGainAndFactorAndAnnouncesBoth) {
   auto state = zaltrim_chunk(0.5f, 8);
   EXPECT_EQ(effect.setChunk(state.data(), 8, false), 8);
   EXPECT_EQ(effect.get_gain(), 0.5f);
   EXPECT_EQ(effect.get_oversampling(), 8);
   EXPECT_EQ(gains, std::vector<float>{0.5f});
-  EXPECT_TRUE(factors.empty());
+  EXPECT_EQ(factors, std::vector<int>{8});
   EXPECT_EQ(chunk(), state);
 }
 
@@ -222,6 +235,35 @@ TEST_F(Effect, RefusedChunksChangeNothing) {
   EXPECT_EQ(effect.setChunk(nullptr, 8, false), 0);
   EXPECT_TRUE(gains.empty());
   EXPECT_EQ(chunk(), zaltrim_chunk(1.0f, 2));
+}
+
+TEST(FactorScale, FiveStepsAndTheNearestForValuesBetween) {
+  const VstInt32 factors[] = {2, 4, 8, 16, 32};
+  for (int step = 0; step < 5; ++step) {
+    const float value = static_cast<float>(step) / 4.0f;
+    EXPECT_EQ(ZaltrimEffect::factor_of_normalized(value), factors[step]) << value;
+    EXPECT_EQ(ZaltrimEffect::normalized_of_factor(factors[step]), value) << factors[step];
+  }
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(0.12f), 2);
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(0.13f), 4);
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(0.9f), 32);
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(-3.0f), 2);
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(kInfinity), 32);
+  EXPECT_EQ(ZaltrimEffect::factor_of_normalized(kNaN), 0);
+  for (VstInt32 factor : {0, 1, 3, 64, -2}) EXPECT_EQ(ZaltrimEffect::normalized_of_factor(factor), 0.0f) << factor;
+}
+
+TEST_F(Effect, FactorParameterRebuildsAndAnnouncesOnlyAChange) {
+  effect.setParameter(1, 0.75f);
+  EXPECT_EQ(effect.get_oversampling(), 16);
+  EXPECT_EQ(effect.getParameter(1), 0.75f);
+  char text[16];
+  effect.getParameterDisplay(1, text);
+  EXPECT_STREQ(text, "16");
+  effect.setParameter(1, 0.74f);  // the same step
+  EXPECT_EQ(factors, std::vector<int>{16});
+  EXPECT_EQ(chunk(), zaltrim_chunk(1.0f, 16));
+  EXPECT_TRUE(gains.empty());
 }
 
 TEST_F(Effect, SetOversamplingRebuildsAndAnnounces) {
@@ -263,6 +305,97 @@ TEST_F(Effect, SampleRatesThatAreNotPositiveAndFiniteAreRefused) {
   for (float rate : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
     effect.setSampleRate(rate);
   EXPECT_EQ(effect.getSampleRate(), 48000.0f);
+}
+
+// What Audacity 3.2 does with a VST 2 effect's dialog, read in its source and traced with gdb:
+// when the dialog opens it takes the settings (every parameter, then the chunk) from the effect
+// behind the editor; while the dialog is open it records each parameter the effect announces
+// (audioMasterAutomate) into them and nothing else; Preview and Apply hand those settings to the
+// effect behind the editor and to fresh ones: effBeginSetProgram, effSetChunk, effEndSetProgram,
+// then setParameter for each recorded parameter. A loaded preset reaches the effect behind the
+// open editor the same way.
+struct AudacitySettings {
+  std::vector<unsigned char> chunk;
+  std::vector<float> parameters;
+};
+
+std::vector<std::pair<VstInt32, float>>* announced = nullptr;
+
+VstIntPtr VSTCALLBACK recording_host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+  if (opcode == audioMasterAutomate && announced) announced->emplace_back(index, opt);
+  return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+AudacitySettings fetch(ZaltrimEffect& effect) {
+  AudacitySettings settings;
+  for (VstInt32 i = 0; i < effect.getAeffect()->numParams; ++i) settings.parameters.push_back(effect.getParameter(i));
+  void* data = nullptr;
+  const VstInt32 size = effect.getChunk(&data, true);
+  settings.chunk.assign(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
+  return settings;
+}
+
+void store(ZaltrimEffect& effect, AudacitySettings settings) {
+  AEffect* record = effect.getAeffect();
+  record->dispatcher(record, effBeginSetProgram, 0, 0, nullptr, 0.0f);
+  record->dispatcher(record, effSetChunk, 1, static_cast<VstIntPtr>(settings.chunk.size()), settings.chunk.data(), 0.0f);
+  record->dispatcher(record, effEndSetProgram, 0, 0, nullptr, 0.0f);
+  for (std::size_t i = 0; i < settings.parameters.size(); ++i)
+    if (record->dispatcher(record, effCanBeAutomated, static_cast<VstInt32>(i), 0, nullptr, 0.0f))
+      record->setParameter(record, static_cast<VstInt32>(i), settings.parameters[i]);
+}
+
+class AudacityDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    announced = &automation;
+    auto state = zaltrim_chunk(3.935501f, 32);  // 11.9 dB
+    ASSERT_EQ(effect.setChunk(state.data(), 8, true), 8);
+    QObject::connect(&effect, &ZaltrimEffect::update_oversampling, [this](int value) { panel_factor = value; });
+    settings = fetch(effect);
+  }
+  void TearDown() override { announced = nullptr; }
+  // Audacity's record of what the effect announced while the dialog was open.
+  void take_announcements() {
+    for (auto [index, value] : automation) settings.parameters.at(static_cast<std::size_t>(index)) = value;
+    automation.clear();
+  }
+  std::vector<std::pair<VstInt32, float>> automation;
+  ZaltrimEffect effect{recording_host};
+  ZaltrimEffectControls controls{&effect};
+  AudacitySettings settings;
+  int panel_factor = 0;
+};
+
+TEST_F(AudacityDialog, AFactorPickedInTheEditorSurvivesPreviewAndApply) {
+  controls.pick_oversampling(2);
+  ASSERT_EQ(automation.size(), 1u) << "the pick is announced as one parameter change";
+  take_announcements();
+  store(effect, settings);  // Preview: the effect behind the editor
+  ZaltrimEffect previewed(quiet_host);
+  store(previewed, settings);
+  EXPECT_EQ(previewed.get_oversampling(), 2);
+  EXPECT_EQ(effect.get_oversampling(), 2);
+  EXPECT_EQ(panel_factor, 2) << "the editor still shows what is in force";
+  const AudacitySettings applied = fetch(effect);  // Apply
+  EXPECT_EQ(applied.chunk, zaltrim_chunk(3.935501f, 2));
+  ZaltrimEffect rendered(quiet_host);
+  store(rendered, applied);
+  EXPECT_EQ(rendered.get_oversampling(), 2);
+  EXPECT_EQ(rendered.get_gain(), 3.935501f);
+}
+
+TEST_F(AudacityDialog, APresetLoadedWhileTheEditorIsOpenShowsItsFactorAtOnce) {
+  ZaltrimEffect saved(quiet_host);
+  auto preset_state = zaltrim_chunk(31.622776f, 16);
+  ASSERT_EQ(saved.setChunk(preset_state.data(), 8, true), 8);
+  AudacitySettings preset = fetch(saved);
+  // Saved before the factor was a parameter: only the chunk carries it.
+  preset.parameters.resize(1);
+  store(effect, preset);
+  EXPECT_EQ(effect.get_oversampling(), 16);
+  EXPECT_EQ(panel_factor, 16);
+  EXPECT_EQ(fetch(effect).chunk, preset_state);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST_F(LoadedModule, RecordAndIdentity) {
   EXPECT_EQ(module.entry_name(), "VSTPluginMain");
   EXPECT_EQ(e.magic, kEffectMagic);
   EXPECT_EQ(e.numPrograms, 1);
-  EXPECT_EQ(e.numParams, 1);
+  EXPECT_EQ(e.numParams, 2);
   EXPECT_EQ(e.numInputs, 1);
   EXPECT_EQ(e.numOutputs, 1);
   EXPECT_EQ(e.flags, 0x1031);

@@ -175,7 +175,7 @@ void check_factor(Results& results, UiHost& host, UiHostModel& model, const Edit
   model.pump(300);
   results.check(
       differing_pixels(before, shown) > 0 && differing_pixels(shown, editor.picture()) == 0 && host.calls.empty(),
-      "the factor port's events select the factor, skip values that are none, write nothing");
+      "the factor port's events select the factor, a value between two the one the plug-in runs (5: 4), write nothing");
 }
 
 void check_cleanup(Results& results, UiHost& host, UiHostModel& model, Display* display, unsigned long window,

@@ -30,7 +30,7 @@ tool() {
 echo "== install under a system prefix, and under a prefix in the user's home"
 cmake --install "$build" --prefix "$work/usr" >/dev/null
 bundle="$work/usr/lib/lv2/zaltrim.lv2"
-for file in manifest.ttl zaltrim.ttl presets.ttl zaltrim.so zaltrim_ui.so; do
+for file in manifest.ttl zaltrim.ttl presets.ttl zaltrim.so zaltrim_ui.so zaltrim_ui_gtk3.so; do
   [ -f "$bundle/$file" ] || fail "$file missing from $bundle"
 done
 mkdir -p "$work/home"
@@ -49,7 +49,7 @@ for listed in "$uri" "$stereo_uri"; do
 done
 info=$(lv2info "$uri")
 for expected in 'Symbol: *in$' 'Symbol: *out$' 'Symbol: *gain$' 'Symbol: *oversampling$' 'Symbol: *enabled$' \
-                'Symbol: *latency$' 'Has latency: *yes, reported by port 5' 'lv2core#enabled' 'ui#X11UI' \
+                'Symbol: *latency$' 'Has latency: *yes, reported by port 5' 'lv2core#enabled' 'ui#X11UI' 'ui#Gtk3UI' \
                 'Clean boost' 'Crunch' 'Hard drive'; do
   echo "$info" | grep -q "$expected" || fail "lv2info does not show '$expected'"
 done
@@ -58,6 +58,17 @@ for expected in 'Name: *Zaltrim Stereo$' 'Symbol: *in_l$' 'Symbol: *in_r$' 'Symb
                 'Symbol: *gain$' 'Has latency: *yes, reported by port 5' 'ui#X11UI' 'Clean boost' 'Crunch' 'Hard drive'; do
   echo "$stereo_info" | grep -q "$expected" || fail "lv2info does not show '$expected' for the stereo edition"
 done
+echo "== the UIs and the factor as lilv lists them, in its order"
+for plugin in "$uri" "$stereo_uri"; do
+  uis=$(python3 "$(dirname "$0")/lilv_lists.py" "$plugin" oversampling | sed -n 's/^uis //p')
+  # A GTK 3 host that takes the first UI it can show (Audacity 3.2) must meet the GTK 3 UI first:
+  # it offers the X11 UI too, through suil, and Debian's Audacity cannot load suil's modules.
+  [ "$uis" = "$uri#gtk3-ui=Gtk3UI $uri#ui=X11UI" ] || fail "lilv lists the UIs of $plugin as: $uis"
+done
+# The factor is a logarithmic range: an enumeration's points come from lilv in no fixed order.
+factor_info=$(echo "$info" | sed -n '/Symbol: *oversampling$/,/Port 4:/p')
+echo "$factor_info" | grep -q 'lv2core#enumeration' && fail "the factor is an enumeration"
+echo "$factor_info" | grep -q 'port-props#logarithmic' || fail "the factor's range is not logarithmic"
 # Debian's lv2file hands a dangling feature to plug-ins that declare the worker and crashes them.
 if echo "$info$stereo_info" | grep -q worker; then fail "a plug-in declares the LV2 worker"; fi
 
