@@ -5,7 +5,8 @@
 # exit; the saved session opened again: the values Qtractor kept, and the reopened panel against
 # the panel as it was before saving.
 #
-#   scripts/hosts/clap-qtractor.sh [BUILD] [OUTDIR]   (defaults build, build/hosts/clap-qtractor)
+#   scripts/hosts/clap-qtractor.sh [BUILD] [OUTDIR] [EDITION]
+#     defaults build, build/hosts/clap-qtractor, mono; EDITION stereo runs "Zaltrim Stereo"
 set -u
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -45,5 +46,12 @@ save() {
 }
 
 write_config
-write_session CLAP "$CLAP_MODULE"
+case ${3:-mono} in
+  mono) write_session CLAP "$CLAP_MODULE" 0 ;;
+  stereo)
+    PLUGIN_NAME="Zaltrim Stereo"
+    write_session CLAP "$CLAP_MODULE" 1
+    ;;
+  *) echo "no edition ${3}: mono or stereo" >&2; exit 2 ;;
+esac
 play_session zaltrim-clap

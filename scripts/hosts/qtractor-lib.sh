@@ -17,6 +17,9 @@ PLUGIN_Y=180
 DIAL_CENTRE=54
 FACTOR_BOTTOM=23
 
+# The plug-in's name, which titles Qtractor's window for it ("Zaltrim - Track 1").
+PLUGIN_NAME=Zaltrim
+
 # Qtractor.conf; with VST2_PATH, Qtractor's VST 2 search path.
 # shellcheck disable=SC2120  # the LV2 scripts call it without options
 write_config() {
@@ -38,9 +41,10 @@ EOF
 
 # The session as Qtractor 0.9.31 writes one for a new audio track with the plug-in inserted, less
 # the plug-in's state: the plug-in starts from its own defaults. TYPE is Qtractor's plug-in type
-# (VST2, LV2), FILENAME the module's path or the LV2 URI.
+# (VST2, LV2, CLAP), FILENAME the module's path or the LV2 URI, INDEX the plug-in's place in a
+# module that holds several (0 when left out).
 write_session() {
-  local type=$1 filename=$2
+  local type=$1 filename=$2 index=${3:-0}
   mkdir -p "$SESSION_DIR"
   cat >"$SESSION_FILE" <<EOF
 <!DOCTYPE qtractorSession>
@@ -70,7 +74,7 @@ write_session() {
    <plugins>
     <plugin type="$type">
      <filename>$filename</filename>
-     <index>0</index>
+     <index>$index</index>
      <label>Zaltrim</label>
      <activated>1</activated>
     </plugin>
@@ -112,7 +116,7 @@ start_qtractor() {
 # fills) and P_* and E_* from its place.
 open_plugin_window() {
   local tag=$1 track_dialog
-  if ! double_click_for_window "$PLUGIN_X" "$PLUGIN_Y" 15 '^Zaltrim - Track 1'; then
+  if ! double_click_for_window "$PLUGIN_X" "$PLUGIN_Y" 15 "^$PLUGIN_NAME - Track 1"; then
     shot "$tag-no-${WINDOW_NAME,,}"
     timeout 10 "${XWIN[@]}" list | grep viewable >>"$LOG"
     record "$tag: $WINDOW_NAME window" "did not appear after a double click on the plug-in"
@@ -130,7 +134,7 @@ open_plugin_window() {
 
 close_plugin_window() {
   timeout 10 "${XWIN[@]}" close "$EDITOR"
-  if wait_until 10 window_gone '^Zaltrim - Track 1'; then
+  if wait_until 10 window_gone "^$PLUGIN_NAME - Track 1"; then
     record "$1: $WINDOW_NAME closed (WM_DELETE_WINDOW)" "yes; Qtractor $(gone "$PID" && echo GONE || echo "still running")"
   else
     record "$1: $WINDOW_NAME closed (WM_DELETE_WINDOW)" "no, still shown after 10 s"
