@@ -24,6 +24,16 @@ fi
 CLAP_MODULE=$WORK/usr/lib/clap/Zaltrim.clap
 export CLAP_PATH=$WORK/usr/lib/clap
 record "module installed (cmake --install)" "$(ls "$CLAP_PATH")"
+
+# Qtractor's own scanner, as its plug-in dialog runs it: a line for each plug-in of the module.
+scanned=$(echo "CLAP:$CLAP_MODULE" | timeout 60 /usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan 2>>"$LOG")
+log "scanner: $scanned"
+if grep -q '^CLAP|Zaltrim|1:1|' <<<"$scanned" && grep -q '^CLAP|Zaltrim Stereo|2:2|' <<<"$scanned"; then
+  record scan "ok: $(cut -d'|' -f2-6 <<<"$scanned" | paste -sd';' -)"
+else
+  record scan "failed (${scanned:-no output})"
+  exit 1
+fi
 SESSION_DIR=$WORK/zaltrim
 SESSION_FILE=$SESSION_DIR/zaltrim.qts
 
