@@ -13,6 +13,7 @@
 
 #include "allocation_hook.h"
 #include "clap_instance.h"
+#include "effect_reference.h"
 #include "zaltrim_effect.h"
 
 namespace {
@@ -27,27 +28,13 @@ const bool counting = (test_support::set_allocation_hook(count_in_process), true
 
 namespace {
 
+using test_support::phrase;
+using test_support::quiet_host;
+using test_support::run_effect;
+
 constexpr const char* kMono = "example.orvendel.zaltrim";
 constexpr const char* kStereo = "example.orvendel.zaltrim-stereo";
 constexpr clap_id kGain = 0, kOversampling = 1, kBypass = 2;
-constexpr double kPi = 3.141592653589793;
-
-VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-std::vector<float> phrase(std::size_t frames, double amplitude, double phase = 0.0) {
-  std::vector<float> samples(frames);
-  unsigned state = 12345;
-  for (std::size_t i = 0; i < frames; ++i) {
-    state = state * 1103515245u + 12345u;
-    const double noise = (static_cast<double>(state >> 8) / 8388608.0 - 1.0) * 0.05;
-    const double t = static_cast<double>(i) / 44100.0;
-    samples[i] = static_cast<float>(
-        amplitude * (0.7 * std::sin(2 * kPi * 220.0 * t + phase) + 0.3 * std::sin(2 * kPi * 3300.0 * t) + noise));
-  }
-  return samples;
-}
 
 double index_of(int factor) { return std::log2(factor) - 1.0; }
 
@@ -70,15 +57,6 @@ std::vector<float> run(ClapInstance& plugin, const std::vector<float>& input, st
         events.push_back({static_cast<std::uint32_t>(change.frame - done), change.id, change.value});
     EXPECT_EQ(plugin.process({input.data() + done}, {output.data() + done}, frames, events), CLAP_PROCESS_CONTINUE);
   }
-  return output;
-}
-
-std::vector<float> run_effect(ZaltrimEffect& effect, const std::vector<float>& input, std::size_t from,
-                              std::size_t to) {
-  std::vector<float> output(to - from);
-  float* ins[] = {const_cast<float*>(input.data() + from)};
-  float* outs[] = {output.data()};
-  effect.processReplacing(ins, outs, static_cast<VstInt32>(to - from));
   return output;
 }
 
@@ -137,7 +115,7 @@ TEST_F(ClapPlugin, GivesTheVstEffectsSamplesWithEventsAtTheirSampleTimes) {
 }
 
 TEST_F(ClapPlugin, StereoEditionGivesEachChannelTheMonoEditionsSamplesInPlace) {
-  const auto left = phrase(9000, 0.6), right = phrase(9000, 0.3, 1.0);
+  const auto left = phrase(9000, 0.6), right = phrase(9000, 0.3, 44100.0, 1.0);
   const std::vector<TimedChange> changes = {{0, kGain, 18.0}, {4000, kOversampling, index_of(16)}};
   std::vector<float> expected[2];
   for (int c = 0; c < 2; ++c) {

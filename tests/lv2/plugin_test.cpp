@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "allocation_hook.h"
+#include "effect_reference.h"
 #include "lv2_instance.h"
 #include "zaltrim_effect.h"
 
@@ -27,29 +28,12 @@ const bool counting = (test_support::set_allocation_hook(count_in_run), true);
 
 namespace {
 
+using test_support::phrase;
+using test_support::quiet_host;
+using test_support::run_effect;
 using zaltrim_lv2::kEnabled;
 using zaltrim_lv2::kGain;
 using zaltrim_lv2::kOversampling;
-
-constexpr double kPi = 3.141592653589793;
-
-VstIntPtr VSTCALLBACK quiet_host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-// Two tones and a little noise, loud enough to drive the clipper hard at +12 dB.
-std::vector<float> phrase(std::size_t frames, double amplitude, double rate = 44100.0) {
-  std::vector<float> samples(frames);
-  unsigned state = 12345;
-  for (std::size_t i = 0; i < frames; ++i) {
-    state = state * 1103515245u + 12345u;
-    const double noise = (static_cast<double>(state >> 8) / 8388608.0 - 1.0) * 0.05;
-    const double t = static_cast<double>(i) / rate;
-    samples[i] = static_cast<float>(
-        amplitude * (0.7 * std::sin(2 * kPi * 220.0 * t) + 0.3 * std::sin(2 * kPi * 3300.0 * t) + noise));
-  }
-  return samples;
-}
 
 // Runs `input` in blocks of the given sizes, in turn, calling between(block index) before each.
 template <typename Between>
@@ -71,15 +55,6 @@ std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& inp
 
 std::vector<float> run_blocks(Lv2Instance& plugin, const std::vector<float>& input, std::uint32_t size = 512) {
   return run_blocks(plugin, input, {size}, [](std::size_t) {});
-}
-
-std::vector<float> run_effect(ZaltrimEffect& effect, const std::vector<float>& input, std::size_t from,
-                              std::size_t to) {
-  std::vector<float> output(to - from);
-  float* ins[] = {const_cast<float*>(input.data() + from)};
-  float* outs[] = {output.data()};
-  effect.processReplacing(ins, outs, static_cast<VstInt32>(to - from));
-  return output;
 }
 
 // The lag that best aligns the output with the input, by least squares, past a settling time.
@@ -321,7 +296,8 @@ TEST(Lv2StereoPlugin, EachChannelIsTheMonoEditionsThroughChangesAndSwitches) {
   std::vector<float> out_left = left, out_right = right;
   allocations_in_run = 0;
   for (std::size_t done = 0, block = 0; done < left.size(); ++block) {
-    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], left.size() - done));
+    const auto count =
+        static_cast<std::uint32_t>(std::min<std::size_t>(sizes[block % sizes.size()], left.size() - done));
     control(stereo)(block);
     in_run = true;
     stereo.run(out_left.data() + done, out_right.data() + done, out_left.data() + done, out_right.data() + done, count);
