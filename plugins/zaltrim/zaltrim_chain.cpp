@@ -142,6 +142,12 @@ int ZaltrimChain::measure_latency(int factor, float rate) {
   return best_lag;
 }
 
+std::array<int, ZaltrimChain::kFactorCount> ZaltrimChain::measure_latencies(float rate) {
+  std::array<int, kFactorCount> latencies{};
+  for (int i = 0; i < kFactorCount; ++i) latencies[i] = measure_latency(2 << i, rate);
+  return latencies;
+}
+
 ZaltrimChain::ZaltrimChain(int factor, float rate) : stages(design(factor, rate)) { gain_filter.set_gain(1.0); }
 
 // Only the low-pass of the decimator holds state; its buffer is for the block form, which the

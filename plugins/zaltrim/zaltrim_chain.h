@@ -7,6 +7,7 @@
 // are installed: a swap of three pointers, at a block boundary.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -38,6 +39,8 @@ class ZaltrimChain {
   // The delay of the output behind the input, in whole samples at `rate`, for a quiet signal at
   // this factor: measured by running one through a chain of its own. Allocates.
   static int measure_latency(int factor, float rate);
+  // measure_latency of every factor, in the order of index_of_factor. Allocates.
+  static std::array<int, kFactorCount> measure_latencies(float rate);
 
   // The gain a dB value stands for, computed in double and narrowed once.
   static float gain_of_db(double db);

@@ -44,9 +44,8 @@ class ZaltrimStereoEngine {
  public:
   static constexpr int kChannels = 2;
 
-  explicit ZaltrimStereoEngine(float rate) : lanes(ZaltrimMonoEngine::kDefaultFactor, rate) {
-    for (int i = 0; i < ZaltrimChain::kFactorCount; ++i) latencies[i] = ZaltrimChain::measure_latency(2 << i, rate);
-  }
+  explicit ZaltrimStereoEngine(float rate)
+      : lanes(ZaltrimMonoEngine::kDefaultFactor, rate), latencies(ZaltrimChain::measure_latencies(rate)) {}
 
   int factor() const { return lanes.factor(); }
   int latency() const { return latencies[ZaltrimChain::index_of_factor(lanes.factor())]; }
@@ -58,7 +57,7 @@ class ZaltrimStereoEngine {
 
  private:
   ZaltrimLanes<2> lanes;
-  std::array<int, ZaltrimChain::kFactorCount> latencies{};
+  std::array<int, ZaltrimChain::kFactorCount> latencies;
 };
 
 template <typename Engine>

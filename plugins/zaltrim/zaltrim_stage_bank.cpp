@@ -2,13 +2,12 @@
 
 #include <utility>
 
-ZaltrimStageBank::ZaltrimStageBank(ZaltrimChain& chain) {
+ZaltrimStageBank::ZaltrimStageBank(ZaltrimChain& chain) : latencies(ZaltrimChain::measure_latencies(chain.rate())) {
   const float rate = chain.rate();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const int factor = 2 << i;
     entries[i].designed = ZaltrimChain::design(factor, rate);
     entries[i].spare = ZaltrimChain::design(factor, rate);
-    entries[i].latency = ZaltrimChain::measure_latency(factor, rate);
   }
   selected = ZaltrimChain::index_of_factor(chain.factor());
   Entry& in_force = entries[static_cast<std::size_t>(selected)];

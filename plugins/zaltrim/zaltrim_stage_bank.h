@@ -19,7 +19,7 @@ class ZaltrimStageBank {
   void select(ZaltrimChain& chain, int factor);
 
   // The delay of the chain's output at `factor`, in whole samples at the bank's rate.
-  int latency(int factor) const { return entries[ZaltrimChain::index_of_factor(factor)].latency; }
+  int latency(int factor) const { return latencies[ZaltrimChain::index_of_factor(factor)]; }
 
  private:
   // The designed set is never run: it is what select() copies into the spare set before the
@@ -27,8 +27,8 @@ class ZaltrimStageBank {
   struct Entry {
     ZaltrimChain::Stages designed;
     ZaltrimChain::Stages spare;
-    int latency = 0;
   };
   std::array<Entry, ZaltrimChain::kFactorCount> entries;
+  std::array<int, ZaltrimChain::kFactorCount> latencies;
   int selected = 0;
 };
