@@ -52,16 +52,10 @@ ZaltrimClapGui::~ZaltrimClapGui() {
   QMfcApp::removeClient();
 }
 
-bool ZaltrimClapGui::size(std::uint32_t* width, std::uint32_t* height) const {
+bool ZaltrimClapGui::size(std::uint32_t* width, std::uint32_t* height) {
   if (!width || !height) return false;
-  QSize size;
-  if (panel) {
-    size = platform::device_size(*panel);
-  } else {
-    QZaltrim probe(nullptr, 0);
-    probe.adjustSize();
-    size = platform::device_size(probe);
-  }
+  if (!panel && unembedded_size.isEmpty()) unembedded_size = QZaltrim::measure_device_size();
+  const QSize size = panel ? platform::device_size(*panel) : unembedded_size;
   *width = static_cast<std::uint32_t>(size.width());
   *height = static_cast<std::uint32_t>(size.height());
   return true;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSize>
 #include <memory>
 
 #include "clap_abi.h"
@@ -30,8 +31,9 @@ class ZaltrimClapGui : public ZaltrimControls {
   ZaltrimClapGui(const ZaltrimClapGui&) = delete;
   ZaltrimClapGui& operator=(const ZaltrimClapGui&) = delete;
 
-  // The panel's size in the host window's (device) pixels, before and after it is embedded.
-  bool size(std::uint32_t* width, std::uint32_t* height) const;
+  // The panel's size in the host window's (device) pixels, before and after it is embedded. Hosts
+  // ask on every resize event: before the panel exists, the size is measured once and kept.
+  bool size(std::uint32_t* width, std::uint32_t* height);
   bool set_parent(unsigned long window);
   bool show();
   bool hide();
@@ -58,6 +60,8 @@ class ZaltrimClapGui : public ZaltrimControls {
   zaltrim_clap::Parameters& parameters;
   zaltrim_clap::Outbox& outbox;
   QPointer<QZaltrim> panel;
+  // The size measured before there was a panel; empty until a host first asks for it.
+  QSize unembedded_size;
   QTimer* qt_timer = nullptr;  // where the host's own Qt loop runs the panel instead
   clap_id timer = CLAP_INVALID_ID;
   double shown_gain_db;

@@ -18,7 +18,6 @@
 
 #include "QZaltrim.h"
 #include "gtk3_widget.h"
-#include "host_window.h"
 #include "qmfcapp.h"
 #include "zaltrim_ports.h"
 #include "zaltrim_ui.h"
@@ -39,7 +38,7 @@ class GtkUi {
       host_features.push_back(**features);
     }
     QMfcApp::addClient();
-    const QSize size = panel_size();
+    const QSize size = QZaltrim::measure_device_size();
     area = zaltrim_gtk3::widget_new(size.width(), size.height(), events);
   }
 
@@ -67,14 +66,6 @@ class GtkUi {
   }
 
  private:
-  // The size the panel will have, in the host window's pixels, measured on a panel that touches
-  // no plug-in.
-  static QSize panel_size() {
-    QZaltrim probe(nullptr, 0);
-    probe.adjustSize();
-    return platform::device_size(probe);
-  }
-
   void open(std::uintptr_t parent) {
     std::vector<LV2_Feature> with_parent = host_features;
     with_parent.push_back({LV2_UI__parent, reinterpret_cast<void*>(parent)});

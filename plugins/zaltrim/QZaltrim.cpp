@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <cmath>
 
+#include "host_window.h"
 #include "qtsvgdial.h"
 #include "zaltrim_chain.h"
 #include "zaltrim_controls.h"
@@ -95,6 +96,12 @@ int QZaltrim::position(float gain) {
   if (!(tenths > kMinimumPosition)) return kMinimumPosition;
   if (tenths >= kMaximumPosition) return kMaximumPosition;
   return static_cast<int>(std::lround(tenths));
+}
+
+QSize QZaltrim::measure_device_size() {
+  QZaltrim probe(nullptr, 0);
+  probe.adjustSize();
+  return platform::device_size(probe);
 }
 
 int QZaltrim::index(int factor) {

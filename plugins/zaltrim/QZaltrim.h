@@ -36,6 +36,10 @@ class QZaltrim : public QWinWidget {
   static int position(float gain);
   // Combo index of an oversampling factor: its significant bits minus 2. Ends for every integer.
   static int index(int factor);
+  // The size a panel has in a host window's pixels, which differ from Qt's at a scale above 1,
+  // measured on a panel without controls: what a host asks before the panel exists. Builds a
+  // whole panel, so callers keep the answer.
+  static QSize measure_device_size();
 
  public slots:
   void update_gain(int value);

@@ -52,9 +52,7 @@ bool GUIZaltrim::getRect(ERect** out) {
       *out = nullptr;
       return false;
     }
-    QZaltrim probe(nullptr, 0);
-    probe.adjustSize();
-    store_rect(probe);
+    store_rect(QZaltrim::measure_device_size());
   }
   *out = &rect;
   return true;
@@ -74,7 +72,7 @@ bool GUIZaltrim::open(void* window) {
   panel = new QZaltrim(&controls, host_window);
   panel->move(0, 0);
   panel->adjustSize();
-  store_rect(*panel);
+  store_rect(platform::device_size(*panel));
   panel->setMinimumSize(panel->size());
   panel->show();
   platform::fit_client_area(host_window, QSize(rect.right, rect.bottom));
@@ -108,8 +106,7 @@ void GUIZaltrim::idle() {
   QMfcApp::processEvents();
 }
 
-void GUIZaltrim::store_rect(const QWidget& widget) {
-  const QSize size = platform::device_size(widget);
+void GUIZaltrim::store_rect(const QSize& size) {
   rect.top = 0;
   rect.left = 0;
   rect.bottom = static_cast<VstInt16>(size.height());

@@ -15,8 +15,8 @@
 #include "aeff_editor.h"
 #include "zaltrim_controls.h"
 
+class QSize;
 class QTimer;
-class QWidget;
 class QZaltrim;
 class ZaltrimEffect;
 
@@ -60,8 +60,8 @@ class GUIZaltrim : public QObject, public AEffEditor {
   enum Pending : unsigned { kGain = 1, kOversampling = 2 };
 
   void close_panel();
-  // The panel's size in the host window's pixels, which differ from Qt's at a scale above 1.
-  void store_rect(const QWidget& widget);
+  // The panel's size in the host window's pixels.
+  void store_rect(const QSize& size);
   // Any thread: keeps the value for the next delivery.
   void note_gain(float value);
   void note_oversampling(int value);

@@ -95,6 +95,7 @@ class Scenario {
     std::thread([&] { refused = !gui->create(p, CLAP_WINDOW_API_X11, false); }).join();
     results.check(refused, "a GUI asked for off the host's main thread is refused");
     if (!open()) return results;
+    check_embedded_size();
     // Drawn in the timer's ticks, however long a busy machine makes them wait.
     for (int wait = 0; wait < 100 && !is_drawn(editor(), size); ++wait) model.pump(100);
     check_drawing(results, editor(), size);
@@ -133,6 +134,16 @@ class Scenario {
   }
 
   Editor editor() const { return Editor(model, screen, size, window); }
+
+  // Hosts ask again on every resize event: the size measured before the panel existed is the
+  // embedded panel's own.
+  void check_embedded_size() {
+    std::uint32_t width = 0, height = 0;
+    const bool answered = gui->get_size(p, &width, &height);
+    results.check(answered && static_cast<int>(width) == size.width && static_cast<int>(height) == size.height,
+                  "the embedded GUI reports the size it asked for before it was embedded",
+                  std::to_string(width) + "x" + std::to_string(height));
+  }
 
   void check_gain_gesture() {
     model.pump(400);
