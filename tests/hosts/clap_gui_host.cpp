@@ -3,15 +3,13 @@
 // runs, so the module's own Qt application runs from those timers. The user's gestures must reach
 // the host as gesture and value events, the host's own changes must move the panel and never come
 // back, and fifty open/close cycles must leave the heap as it was.
-#include <X11/Xlib.h>
-
-#include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "clap_instance.h"
 #include "editor_scenario.h"
 #include "panel_screen.h"
+#include "xlib_windows.h"
 
 namespace {
 
@@ -22,51 +20,19 @@ constexpr int kTimerPeriodMs = 30;
 
 class ClapTimerHost : public HostModel {
  public:
-  explicit ClapTimerHost(ClapInstance& plugin) : plugin(plugin), display(XOpenDisplay(nullptr)) {}
-  ~ClapTimerHost() override {
-    if (display) XCloseDisplay(display);
-  }
-  ClapTimerHost(const ClapTimerHost&) = delete;
-  ClapTimerHost& operator=(const ClapTimerHost&) = delete;
+  explicit ClapTimerHost(ClapInstance& plugin) : plugin(plugin) {}
 
   void pump(int milliseconds) override {
-    using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
-    auto next_tick = Clock::now();
-    while (Clock::now() < end) {
-      while (XPending(display)) {
-        XEvent event;
-        XNextEvent(display, &event);
-      }
-      if (Clock::now() >= next_tick) {
-        plugin.run_timers();
-        next_tick += std::chrono::milliseconds(kTimerPeriodMs);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    windows.pump(milliseconds, kTimerPeriodMs, [this] { plugin.run_timers(); });
   }
-
-  unsigned long make_window(int width, int height) override {
-    const int screen = DefaultScreen(display);
-    const ::Window window =
-        XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
-                            static_cast<unsigned>(height), 0, BlackPixel(display, screen), BlackPixel(display, screen));
-    XMapWindow(display, window);
-    XSync(display, False);
-    return window;
-  }
-
-  void destroy_window(unsigned long window) override {
-    XDestroyWindow(display, window);
-    XSync(display, False);
-  }
-
+  unsigned long make_window(int width, int height) override { return windows.make_window(width, height); }
+  void destroy_window(unsigned long window) override { windows.destroy_window(window); }
   pid_t main_thread() const override { return main; }
-  bool ok() const { return display != nullptr; }
+  bool ok() const { return windows.ok(); }
 
  private:
   ClapInstance& plugin;
-  Display* display;
+  XlibWindows windows;
   pid_t main = current_thread();
 };
 
