@@ -165,11 +165,16 @@ panel_cut() {
 # first start's empty project is removed, or the second would offer to recover it; the first
 # start drops the splash setting, written again, and exports go out undithered, so that they
 # differ from zaltrim-host's render by the rounding to 16 bits alone.
+# Before a start: the last start's project forgotten, or Audacity offers to recover it (after an
+# abort, too).
+forget_projects() {
+  sed -i '/^\[ActiveProjects\]/,/^\[/{/^\[ActiveProjects\]/d;/^[0-9]*=/d}' "$CONFIG/audacity.cfg"
+  rm -rf "${WORK:?}/tmp/"*
+}
 start_audacity 00 || exit 1
 stop_process "$PID" 10
 record "first start (the scan), then ended" "$STOP_HOW"
-sed -i '/^\[ActiveProjects\]/,/^\[/{/^\[ActiveProjects\]/d;/^[0-9]*=/d}' "$CONFIG/audacity.cfg"
-rm -rf "${WORK:?}/tmp/"*
+forget_projects
 printf '[GUI]\nShowSplashScreen=0\n[Quality]\nHQDitherAlgorithm=0\nLQDitherAlgorithm=0\n' >>"$CONFIG/audacity.cfg"
 start_audacity 01 || exit 1
 registry=$CONFIG/pluginregistry.cfg
@@ -279,16 +284,151 @@ if open_effect 1 lv2; then
   fi
 fi
 
-# Quit with the editor open: the VST 2 dialog up, then the project closed without saving.
-if open_effect 0 vst4 && dialog_panel; then
-  shot 11-quit-with-editor
+# LV2 presets: one of the bundle's factory presets, then a user preset saved at 4 and loaded over
+# 32; the panel must follow each at once and Apply give its sound (5 samples late, as every LV2
+# result here).
+# The factory list opens to the right of the presets menu's fourth row; its rows are 27 px apart:
+# Audacity's Defaults, then the bundle's three in lilv's order, which follows the heap and changes
+# from run to run (seen: Clean boost, Hard drive, Crunch; and Hard drive, Clean boost, Crunch).
+load_factory_preset() {
+  local before
+  presets_menu || return 1
+  before=$(viewable_ids)
+  timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + 94))
+  sleep 0.3
+  timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + 94))
+  opened_menu "$before" || return 1
+  sleep 0.5
+  shot "$2"
+  click_at $((M_X + 40)) $((M_Y + 13 + 27 * $1))
+}
+# Which preset's render (each "name:factor:gain") an export equals at no shift, if any; sets
+# PRESET_GAIN to that preset's gain, which the next dialog opens with.
+FACTORY_PRESETS=("Clean boost:8:0" "Crunch:8:12" "Hard drive:16:30")
+PRESET_GAIN=0
+preset_sound() {
+  local preset name factor gain
+  for preset in "${FACTORY_PRESETS[@]}"; do
+    IFS=: read -r name factor gain <<<"$preset"
+    render "r-preset-$factor-$gain" "$factor" "$gain" --no-delay-compensation
+    if "${COMPARE[@]}" "$WORK/r-preset-$factor-$gain.wav" "$WORK/$1.wav" 0 | awk '{ exit !($NF < 2e-5) }'; then
+      PRESET_GAIN=$gain
+      echo "$name's sound ($factor, $gain dB)"
+      return
+    fi
+  done
+  echo "no preset's sound"
+}
+if open_effect 1 lv2-presets && dialog_panel; then
+  # 32 first: no preset has it, so the panel must change whichever preset the row holds.
+  pick_factor 4
+  panel_cut 12-lv2-before-preset
+  if load_factory_preset 2 13-lv2-factory-presets; then
+    sleep 1.5
+    panel_cut 14-lv2-factory-preset
+    record "LV2: factory preset (the list's third row) loaded over 32: the panel against the one before" "$(pixels_differ 12-lv2-before-preset-panel 14-lv2-factory-preset-panel) pixels differ"
+    apply
+    export_track lv2-factory && preset_sound lv2-factory >"$WORK/preset.txt" &&
+      record "LV2: Apply after the factory preset: the export at no shift, not compensated, is" "$(cat "$WORK/preset.txt")"
+  else
+    record "LV2: factory preset" "could not be loaded from the menu"
+  fi
+  fresh_track
+fi
+render r-f4-late 4 "$PRESET_GAIN" --no-delay-compensation
+if open_effect 1 lv2-user-preset && dialog_panel; then
+  pick_factor 1
+  panel_cut 15-lv2-preset-4
+  save_preset Four || record "LV2: Save Preset" "the name box did not come and go"
+  pick_factor 4
+  panel_cut 16-lv2-picked-32
+  if load_first_preset; then
+    sleep 1.5
+    panel_cut 17-lv2-preset-loaded
+    record "LV2: user preset (4) loaded over 32: the panel against the one at 4" "$(pixels_differ 15-lv2-preset-4-panel 17-lv2-preset-loaded-panel) pixels differ; against the one at 32: $(pixels_differ 16-lv2-picked-32-panel 17-lv2-preset-loaded-panel)"
+  else
+    record "LV2: user preset" "could not be loaded from the menu"
+  fi
+  apply
+  export_track lv2-preset && record "LV2: Apply after the preset: export against the render at 4 and $PRESET_GAIN dB (the gain the dialog opened with), not compensated" "$(against lv2-preset r-f4-late)"
+  fresh_track
+fi
+
+# Quits with Exit: (the scripting command), "No" to saving, and records the exit status.
+quit_audacity() {
   pipe "Exit:" &
-  if about=$(wait_window 15 '^Save changes'); then
-    keys_to "$about" Alt+n
+  local box
+  if box=$(wait_window 15 '^Save changes'); then
+    keys_to "$box" Alt+n
   fi
   STOP_HOW=
   wait_exit "$PID" 30 || stop_process "$PID" 10
-  record "quit with the editor open" "exit status ${EXIT}${STOP_HOW:+; $STOP_HOW}"
+  record "$1" "exit status ${EXIT}${STOP_HOW:+; $STOP_HOW}"
+}
+
+# Realtime effects: the track's Effects button opens the side panel, whose Add effect menu lists
+# vendors (Orvendel the third of three here), then the vendor's effects: the LV2 edition first,
+# the VST 2 module second, then Zaltrim Stereo (the families sorted by name; seen in the process's
+# mapped modules). The effect's name in the panel opens its editor, a window of its own beside the
+# main one. The realtime effect is applied when the track is exported. Sets PANEL and P_*.
+add_realtime_effect() {
+  local row=$1 tag=$2 before
+  geometry W "$MAIN"
+  click_at $((W_X + 50)) $((W_Y + 165))
+  sleep 1.5
+  before=$(viewable_ids)
+  click_at $((W_X + 126)) $((W_Y + 145))
+  opened_menu "$before" || { record "$tag: Add effect menu" "did not open"; return 1; }
+  before=$(viewable_ids)
+  timeout 5 xdotool mousemove $((M_X + 40)) $((M_Y + 65))
+  sleep 0.7
+  timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + 65))
+  opened_menu "$before" || { record "$tag: Orvendel submenu" "did not open"; return 1; }
+  click_at $((M_X + 40)) $((M_Y + 14 + 25 * row))
+  sleep 2
+  click_at $((W_X + 132)) $((W_Y + 156))
+  wait_window 15 '^Zaltrim - ' >/dev/null || { shot "$tag-no-editor"; record "$tag: realtime editor" "did not open"; return 1; }
+  sleep 2
+  dialog_panel
+}
+
+# VST 2 as a realtime effect: 32 picked in its editor, the track exported; then Audacity quit with
+# that editor open. The LV2 edition the same, after a new start.
+render r-f32-late 32 0 --no-delay-compensation
+realtime_check() {
+  local row=$1 tag=$2 format=$3
+  if add_realtime_effect "$row" "$tag"; then
+    pick_factor 4
+    shot "$4-$tag-editor"
+    export_track "$tag-f32" && record "$format: realtime effect, 32 picked, export against the render at 32, compensated / not" "$(against "$tag-f32" r-f32) / $(against "$tag-f32" r-f32-late)"
+    quit_audacity "$format: quit with the realtime editor open"
+  fi
+}
+realtime_check 1 rt-vst "VST 2" 18
+forget_projects
+start_audacity 19 || exit 1
+fresh_track
+realtime_check 0 rt-lv2 LV2 20
+
+# Quit with the effect dialog open (modal): the VST 2 dialog up, then Exit:. And the same with
+# Audacity's own Preferences dialog instead, which loads nothing of ours.
+forget_projects
+start_audacity 21 || exit 1
+fresh_track
+if open_effect 0 vst4 && dialog_panel; then
+  shot 22-quit-with-editor
+  quit_audacity "VST 2: quit with the effect dialog open"
+fi
+forget_projects
+start_audacity 23 || exit 1
+fresh_track
+sleep 1
+keys_to "$MAIN" ctrl+p
+if wait_window 10 '^Preferences' >/dev/null; then
+  shot 24-quit-with-preferences
+  quit_audacity "no plug-in: quit with the Preferences dialog open"
+else
+  record "no plug-in: Preferences" "did not open"
 fi
 keep_host_output audacity
 record "Qt messages on Audacity's output" "$(qt_messages "$OUT/audacity.stdout.txt" "$OUT/audacity.stderr.txt" | grep . || echo none)"
