@@ -2,42 +2,25 @@
 // every UI call from inside the loop and, as a Qt host may, sends no idle calls: the UI's widgets
 // live in the host's application and run in the host's loop.
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <map>
-#include <memory>
 
 #include "lv2_ui_scenario.h"
+#include "qt_host_windows.h"
 
 namespace {
 
 class QtUiHost : public host_model::UiHostModel {
  public:
-  void pump(int milliseconds) override {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-
-  unsigned long make_window(int width, int height) override {
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle("Qt host UI");
-    window->resize(width, height);
-    window->show();
-    pump(200);
-    const unsigned long id = window->winId();
-    windows[id] = std::move(window);
-    return id;
-  }
-
-  void destroy_window(unsigned long id) override { windows.erase(id); }
+  void pump(int milliseconds) override { host_model::QtHostWindows::pump(milliseconds); }
+  unsigned long make_window(int width, int height) override { return windows.make(width, height); }
+  void destroy_window(unsigned long id) override { windows.destroy(id); }
 
   // The UI asks in the screen's pixels.
   void resize_window(unsigned long id, int width, int height) override {
-    QWidget& window = *windows[id];
+    QWidget& window = *windows.find(id);
     const qreal ratio = window.devicePixelRatioF();
     window.resize(static_cast<int>(width / ratio), static_cast<int>(height / ratio));
   }
@@ -46,7 +29,7 @@ class QtUiHost : public host_model::UiHostModel {
   bool runs_qt() const override { return true; }
 
  private:
-  std::map<unsigned long, std::unique_ptr<QWidget>> windows;
+  host_model::QtHostWindows windows{"Qt host UI"};
   pid_t main = host_model::current_thread();
 };
 

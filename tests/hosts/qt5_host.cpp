@@ -8,7 +8,6 @@
 // way MusE shows it: wrapped in a Qt 5 window of the host's, which takes it out of the host's
 // window before the host frees the UI. The host then quits: its exit status is the test's.
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -16,11 +15,10 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
-#include <map>
-#include <memory>
 
 #include "editor_scenario.h"
 #include "lv2_ui_scenario.h"
+#include "qt_host_windows.h"
 #include "test_support.h"
 #include "zaltrim_session.h"
 
@@ -36,42 +34,27 @@ class Qt5Host : public host_model::UiHostModel {
     idle_timer.start(kIdlePeriodMs);
   }
 
-  void pump(int milliseconds) override {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-
-  unsigned long make_window(int width, int height) override {
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle("Qt 5 host editor");
-    window->resize(width, height);
-    window->show();
-    pump(200);
-    const unsigned long id = window->winId();
-    windows[id] = std::move(window);
-    return id;
-  }
-
-  void destroy_window(unsigned long id) override { windows.erase(id); }
+  void pump(int milliseconds) override { host_model::QtHostWindows::pump(milliseconds); }
+  unsigned long make_window(int width, int height) override { return windows.make(width, height); }
+  void destroy_window(unsigned long id) override { windows.destroy(id); }
 
   void resize_window(unsigned long id, int width, int height) override {
-    if (!windows.count(id)) return;
-    QWidget& window = *windows[id];
-    const qreal ratio = window.devicePixelRatioF();
-    window.setFixedSize(static_cast<int>(width / ratio), static_cast<int>(height / ratio));
+    QWidget* window = windows.find(id);
+    if (!window) return;
+    const qreal ratio = window->devicePixelRatioF();
+    window->setFixedSize(static_cast<int>(width / ratio), static_cast<int>(height / ratio));
   }
 
   pid_t main_thread() const override { return main; }
   // The module's application, made for the editor before, stays for the process.
   bool needs_display_for_ui() const override { return false; }
 
-  QWidget* window(unsigned long id) { return windows.count(id) ? windows[id].get() : nullptr; }
+  QWidget* window(unsigned long id) { return windows.find(id); }
 
  private:
   std::function<void()> idle;
   QTimer idle_timer;
-  std::map<unsigned long, std::unique_ptr<QWidget>> windows;
+  host_model::QtHostWindows windows{"Qt 5 host editor"};
   pid_t main = host_model::current_thread();
 };
 
