@@ -180,16 +180,40 @@ start_audacity 01 || exit 1
 registry=$CONFIG/pluginregistry.cfg
 zaltrim_entries='/^\[/ { path = "" } /^Path=/ { path = $0 } path ~ /QtZaltrim\.so;0$|orvendel\.example\/plugins\/zaltrim/'
 record "first-start scan: registry entries" "$(awk "$zaltrim_entries && /^Path=/ { n++ } END { print n + 0 }" "$registry") (VST 2 module, LV2 mono and stereo), $(awk "$zaltrim_entries && /^Enabled=1/ { n++ } END { print n + 0 }" "$registry") enabled"
-pipe "Help: Command=Zaltrim"
-record "scripting id Zaltrim: reaches" "$(grep -q '"tip":"n/a"' "$OUT/pipe.txt" && echo 'the LV2 edition (its description, n/a)' || echo 'the VST 2 module')"
 # Each check starts from the input itself: an effect that was not applied would make an undo take
 # the import back.
 fresh_track() { pipe "SelectAll:" "RemoveTracks:" "Import2: Filename=$WORK/in.wav" "SelectAll:"; }
 fresh_track
 
+# Both formats are named Zaltrim, so they share the scripting (and macro) command `Zaltrim:`, which
+# runs with the settings last used. Which format ran shows in the result: the VST 2 module's is
+# compensated, the LV2 edition's 5 samples late (below). The registry's descriptions are empty in
+# both, so Help tells them apart no better.
+FACTORS=(2 4 8 16 32)
+for factor in "${FACTORS[@]}"; do
+  render "r-f$factor" "$factor"
+  render "r-f$factor-late" "$factor" 0 --no-delay-compensation
+done
+equals() { "${COMPARE[@]}" "$WORK/$1.wav" "$WORK/$2.wav" 0 | awk '{ exit !($NF < 2e-5) }'; }
+scripted_format() {
+  local factor
+  pipe "Zaltrim:"
+  export_track "$1" || return
+  local found="neither format's sound at 0 dB"
+  for factor in "${FACTORS[@]}"; do
+    if equals "r-f$factor" "$1"; then
+      found="the VST 2 module (the result compensated; at 0 dB, $factor)"
+    elif equals "r-f$factor-late" "$1"; then
+      found="the LV2 edition (the result 5 samples late; at 0 dB, $factor)"
+    fi
+  done
+  echo "$found"
+  fresh_track
+}
+record "scripting command Zaltrim: runs" "$(scripted_format scripted)"
+
 # VST 2: the editor; 32 picked and applied, undone; the dialog again (at 32), 2 picked, Preview,
 # Apply: the export must be factor 2's sound.
-render r-f2 2; render r-f32 32; render r-f16 16; render r-f8 8
 if open_effect 0 vst; then
   shot 02-vst-dialog
   if dialog_panel; then
@@ -249,22 +273,33 @@ load_first_preset() {
   sleep 0.5
   click_at $((M_X + 40)) $((M_Y + 16))
 }
-if open_effect 0 vst3 && dialog_panel; then
-  pick_factor 3
-  panel_cut 06-vst-preset-16
-  save_preset Sixteen || record "VST 2: Save Preset" "the name box did not come and go"
-  pick_factor 1
-  panel_cut 07-vst-picked-4
+# In the open dialog: the factor of list row SAVED picked and saved as a user preset, row OTHER
+# picked, the preset loaded. The panel must show the saved factor at once, and Apply give the sound
+# of render REFERENCE (described as WHAT). Screenshots numbered from FIRST.
+user_preset_check() {
+  local format=$1 tag=$2 first=$3 saved=${FACTORS[$4]} other=${FACTORS[$5]} reference=$6 what=$7
+  local saved_shot other_shot loaded_shot
+  saved_shot=$(printf '%02d-%s-preset-%s' "$first" "$tag" "$saved")
+  other_shot=$(printf '%02d-%s-picked-%s' $((first + 1)) "$tag" "$other")
+  loaded_shot=$(printf '%02d-%s-preset-loaded' $((first + 2)) "$tag")
+  pick_factor "$4"
+  panel_cut "$saved_shot"
+  save_preset "Factor$saved" || record "$format: Save Preset" "the name box did not come and go"
+  pick_factor "$5"
+  panel_cut "$other_shot"
   if load_first_preset; then
     sleep 1.5
-    panel_cut 08-vst-preset-loaded
-    record "VST 2: user preset (16) loaded over 4: the panel against the one at 16" "$(pixels_differ 06-vst-preset-16-panel 08-vst-preset-loaded-panel) pixels differ; against the one at 4: $(pixels_differ 07-vst-picked-4-panel 08-vst-preset-loaded-panel)"
+    panel_cut "$loaded_shot"
+    record "$format: user preset ($saved) loaded over $other: the panel against the one at $saved" "$(pixels_differ "$saved_shot-panel" "$loaded_shot-panel") pixels differ; against the one at $other: $(pixels_differ "$other_shot-panel" "$loaded_shot-panel")"
   else
-    record "VST 2: user preset" "could not be loaded from the menu"
+    record "$format: user preset" "could not be loaded from the menu"
   fi
   apply
-  export_track vst-preset && record "VST 2: Apply after the preset: export against the render at 16" "$(against vst-preset r-f16)"
+  export_track "$tag-preset" && record "$format: Apply after the preset: export against $what" "$(against "$tag-preset" "$reference")"
   fresh_track
+}
+if open_effect 0 vst3 && dialog_panel; then
+  user_preset_check "VST 2" vst 6 3 1 r-f16 "the render at 16"
 fi
 
 # LV2: the panel (the bundle's GTK 3 UI), 8 picked, Apply: the export against the render at 8
@@ -311,7 +346,7 @@ preset_sound() {
   for preset in "${FACTORY_PRESETS[@]}"; do
     IFS=: read -r name factor gain <<<"$preset"
     render "r-preset-$factor-$gain" "$factor" "$gain" --no-delay-compensation
-    if "${COMPARE[@]}" "$WORK/r-preset-$factor-$gain.wav" "$WORK/$1.wav" 0 | awk '{ exit !($NF < 2e-5) }'; then
+    if equals "r-preset-$factor-$gain" "$1"; then
       PRESET_GAIN=$gain
       echo "$name's sound ($factor, $gain dB)"
       return
@@ -335,23 +370,9 @@ if open_effect 1 lv2-presets && dialog_panel; then
   fi
   fresh_track
 fi
-render r-f4-late 4 "$PRESET_GAIN" --no-delay-compensation
+render r-lv2-user-preset 4 "$PRESET_GAIN" --no-delay-compensation
 if open_effect 1 lv2-user-preset && dialog_panel; then
-  pick_factor 1
-  panel_cut 15-lv2-preset-4
-  save_preset Four || record "LV2: Save Preset" "the name box did not come and go"
-  pick_factor 4
-  panel_cut 16-lv2-picked-32
-  if load_first_preset; then
-    sleep 1.5
-    panel_cut 17-lv2-preset-loaded
-    record "LV2: user preset (4) loaded over 32: the panel against the one at 4" "$(pixels_differ 15-lv2-preset-4-panel 17-lv2-preset-loaded-panel) pixels differ; against the one at 32: $(pixels_differ 16-lv2-picked-32-panel 17-lv2-preset-loaded-panel)"
-  else
-    record "LV2: user preset" "could not be loaded from the menu"
-  fi
-  apply
-  export_track lv2-preset && record "LV2: Apply after the preset: export against the render at 4 and $PRESET_GAIN dB (the gain the dialog opened with), not compensated" "$(against lv2-preset r-f4-late)"
-  fresh_track
+  user_preset_check LV2 lv2 15 1 4 r-lv2-user-preset "the render at 4 and $PRESET_GAIN dB (the gain the dialog opened with), not compensated"
 fi
 
 # Quits with Exit: (the scripting command), "No" to saving, and records the exit status.
@@ -394,7 +415,6 @@ add_realtime_effect() {
 
 # VST 2 as a realtime effect: 32 picked in its editor, the track exported; then Audacity quit with
 # that editor open. The LV2 edition the same, after a new start.
-render r-f32-late 32 0 --no-delay-compensation
 realtime_check() {
   local row=$1 tag=$2 format=$3
   if add_realtime_effect "$row" "$tag"; then
@@ -429,6 +449,28 @@ if wait_window 10 '^Preferences' >/dev/null; then
   quit_audacity "no plug-in: quit with the Preferences dialog open"
 else
   record "no plug-in: Preferences" "did not open"
+fi
+# With the LV2 edition disabled (Effect > Plugin Manager, or Enabled=0 in the registry), `Zaltrim:`
+# runs the VST 2 module.
+disable_plugin() {
+  python3 - "$registry" "$1" <<'PY'
+import sys
+path, target = sys.argv[1], "Path=" + sys.argv[2]
+lines, inside = [], False
+for line in open(path).read().split("\n"):
+    if line.startswith("["):
+        inside = False
+    inside = inside or line == target
+    lines.append("Enabled=0" if inside and line.startswith("Enabled=") else line)
+open(path, "w").write("\n".join(lines))
+PY
+}
+disable_plugin https://orvendel.example/plugins/zaltrim
+forget_projects
+if start_audacity 25; then
+  fresh_track
+  record "the LV2 edition disabled: scripting command Zaltrim: runs" "$(scripted_format scripted-lv2-off)"
+  quit_audacity "quit, no dialog open"
 fi
 keep_host_output audacity
 record "Qt messages on Audacity's output" "$(qt_messages "$OUT/audacity.stdout.txt" "$OUT/audacity.stderr.txt" | grep . || echo none)"
