@@ -261,18 +261,19 @@ save_preset() {
   timeout 5 xdotool key Return
   wait_until 10 window_gone '^Save Preset$'
 }
-# Loads the first user preset: User Presets opens its list to the right on hovering.
-load_first_preset() {
+# Opens the presets menu, then the list that its row Y px below the menu's top opens to the right
+# on hovering (User Presets at 16, Factory Presets at 94). Sets M_X M_Y M_W M_H to the list's.
+presets_list() {
   local before
   presets_menu || return 1
   before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + 16))
+  timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + $1))
   sleep 0.3
-  timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + 16))
+  timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + $1))
   opened_menu "$before" || return 1
   sleep 0.5
-  click_at $((M_X + 40)) $((M_Y + 16))
 }
+load_first_preset() { presets_list 16 && click_at $((M_X + 40)) $((M_Y + 16)); }
 # In the open dialog: the factor of list row SAVED picked and saved as a user preset, row OTHER
 # picked, the preset loaded. The panel must show the saved factor at once, and Apply give the sound
 # of render REFERENCE (described as WHAT). Screenshots numbered from FIRST.
@@ -326,14 +327,7 @@ fi
 # Audacity's Defaults, then the bundle's three in lilv's order, which follows the heap and changes
 # from run to run (seen: Clean boost, Hard drive, Crunch; and Hard drive, Clean boost, Crunch).
 load_factory_preset() {
-  local before
-  presets_menu || return 1
-  before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + 94))
-  sleep 0.3
-  timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + 94))
-  opened_menu "$before" || return 1
-  sleep 0.5
+  presets_list 94 || return 1
   shot "$2"
   click_at $((M_X + 40)) $((M_Y + 13 + 27 * $1))
 }
