@@ -325,7 +325,8 @@ fi
 # result here).
 # The factory list opens to the right of the presets menu's fourth row; its rows are 27 px apart:
 # Audacity's Defaults, then the bundle's three in lilv's order, which follows the heap and changes
-# from run to run (seen: Clean boost, Hard drive, Crunch; and Hard drive, Clean boost, Crunch).
+# from run to run (seen: Clean boost, Hard drive, Crunch; Hard drive, Clean boost, Crunch; and with
+# Crunch third).
 load_factory_preset() {
   presets_list 94 || return 1
   shot "$2"
