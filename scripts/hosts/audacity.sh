@@ -94,6 +94,16 @@ new_menu() {
   return 1
 }
 opened_menu() { wait_until 5 new_menu "$1"; }
+# Hovers the row Y px below the top of the open menu (M_*), X px from its left, then the row's
+# right end, and waits for the submenu that opens there; sets M_* to the submenu's.
+open_submenu() {
+  local before
+  before=$(viewable_ids)
+  timeout 5 xdotool mousemove $((M_X + $1)) $((M_Y + $2))
+  sleep 0.7
+  timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + $2))
+  opened_menu "$before"
+}
 
 # Effect > Orvendel > Zaltrim... > the format's entry (0: the VST 2 module's path, 1: the LV2 URI):
 # each menu is a new window; Orvendel is the Effect menu's last row on a system whose other vendors
@@ -104,16 +114,8 @@ open_effect() {
   before=$(viewable_ids)
   click_at $((W_X + 419)) $((W_Y + 12))
   opened_menu "$before" || { record "$tag: Effect menu" "did not open"; return 1; }
-  before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((M_X + 40)) $((M_Y + M_H - 14))
-  sleep 0.7
-  timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + M_H - 14))
-  opened_menu "$before" || { record "$tag: Orvendel submenu" "did not open"; return 1; }
-  before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((M_X + 30)) $((M_Y + 14))
-  sleep 0.7
-  timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + 14))
-  opened_menu "$before" || { record "$tag: Zaltrim submenu" "did not open"; return 1; }
+  open_submenu 40 $((M_H - 14)) || { record "$tag: Orvendel submenu" "did not open"; return 1; }
+  open_submenu 30 14 || { record "$tag: Zaltrim submenu" "did not open"; return 1; }
   timeout 5 xdotool mousemove $((M_X + 30)) $((M_Y + M_H * (2 * row + 1) / 4))
   sleep 0.5
   timeout 5 xdotool click 1
@@ -248,7 +250,7 @@ presets_menu() {
   before=$(viewable_ids)
   click_at $((D_X + 80)) $((D_Y + 21))
   opened_menu "$before" || return 1
-  MENU_X=$M_X MENU_Y=$M_Y MENU_W=$M_W
+  MENU_X=$M_X MENU_Y=$M_Y
   sleep 0.5
 }
 save_preset() {
@@ -264,14 +266,7 @@ save_preset() {
 # Opens the presets menu, then the list that its row Y px below the menu's top opens to the right
 # on hovering (User Presets at 16, Factory Presets at 94). Sets M_X M_Y M_W M_H to the list's.
 presets_list() {
-  local before
-  presets_menu || return 1
-  before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((MENU_X + 60)) $((MENU_Y + $1))
-  sleep 0.3
-  timeout 5 xdotool mousemove $((MENU_X + MENU_W - 20)) $((MENU_Y + $1))
-  opened_menu "$before" || return 1
-  sleep 0.5
+  presets_menu && open_submenu 60 "$1" && sleep 0.5
 }
 load_first_preset() { presets_list 16 && click_at $((M_X + 40)) $((M_Y + 16)); }
 # In the open dialog: the factor of list row SAVED picked and saved as a user preset, row OTHER
@@ -395,11 +390,7 @@ add_realtime_effect() {
   before=$(viewable_ids)
   click_at $((W_X + 126)) $((W_Y + 145))
   opened_menu "$before" || { record "$tag: Add effect menu" "did not open"; return 1; }
-  before=$(viewable_ids)
-  timeout 5 xdotool mousemove $((M_X + 40)) $((M_Y + 65))
-  sleep 0.7
-  timeout 5 xdotool mousemove $((M_X + M_W - 20)) $((M_Y + 65))
-  opened_menu "$before" || { record "$tag: Orvendel submenu" "did not open"; return 1; }
+  open_submenu 40 65 || { record "$tag: Orvendel submenu" "did not open"; return 1; }
   click_at $((M_X + 40)) $((M_Y + 14 + 25 * row))
   sleep 2
   click_at $((W_X + 132)) $((W_Y + 156))
