@@ -19,6 +19,7 @@
 #include "QZaltrim.h"
 #include "gtk3_widget.h"
 #include "qmfcapp.h"
+#include "ui_descriptor.h"
 #include "zaltrim_ports.h"
 #include "zaltrim_ui.h"
 
@@ -52,7 +53,14 @@ class GtkUi {
   GtkUi(const GtkUi&) = delete;
   GtkUi& operator=(const GtkUi&) = delete;
 
-  void* widget() const { return area; }
+  static std::unique_ptr<GtkUi> create(LV2UI_Write_Function write, LV2UI_Controller controller,
+                                       const LV2_Feature* const* features, LV2UI_Widget* widget) {
+    // Without a display Qt would end the host's process.
+    if (!write || !widget || !QMfcApp::pluginInstance()) return nullptr;
+    auto ui = std::make_unique<GtkUi>(write, controller, features);
+    *widget = ui->area;
+    return ui;
+  }
 
   void port_event(std::uint32_t port, std::uint32_t buffer_size, std::uint32_t format, const void* buffer) {
     if (ui) {
@@ -85,37 +93,13 @@ class GtkUi {
   const zaltrim_gtk3::WidgetEvents events{
       this, [](void* self, std::uintptr_t window) { static_cast<GtkUi*>(self)->open(window); },
       // The panel goes before the window it lives in.
-      [](void* self) { static_cast<GtkUi*>(self)->ui.reset(); }, [](void*) { ZaltrimUi::idle(); },
-      kEventIntervalMs};
+      [](void* self) { static_cast<GtkUi*>(self)->ui.reset(); }, [](void*) { ZaltrimUi::idle(); }, kEventIntervalMs};
   void* area = nullptr;
   std::unique_ptr<ZaltrimUi> ui;
   std::array<std::optional<float>, zaltrim_lv2::kPortCount> pending{};
 };
 
-LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write,
-                         LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
-  // Without a display Qt would end the host's process.
-  if (!write || !widget || !QMfcApp::pluginInstance()) return nullptr;
-  auto* ui = new GtkUi(write, controller, features);
-  *widget = ui->widget();
-  return ui;
-}
-
-void cleanup(LV2UI_Handle handle) { delete static_cast<GtkUi*>(handle); }
-
-void port_event(LV2UI_Handle handle, uint32_t port, uint32_t buffer_size, uint32_t format, const void* buffer) {
-  static_cast<GtkUi*>(handle)->port_event(port, buffer_size, format, buffer);
-}
-
-int idle(LV2UI_Handle) { return ZaltrimUi::idle(); }
-
-const LV2UI_Idle_Interface kIdleInterface{idle};
-
-const void* extension_data(const char* uri) {
-  return std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
-}
-
-const LV2UI_Descriptor kDescriptor{zaltrim_lv2::kGtk3UiUri, instantiate, cleanup, port_event, extension_data};
+const LV2UI_Descriptor kDescriptor = zaltrim_lv2::UiDescriptor<GtkUi>::of(zaltrim_lv2::kGtk3UiUri);
 
 }  // namespace
 
