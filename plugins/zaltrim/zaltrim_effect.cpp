@@ -84,9 +84,7 @@ VstInt32 ZaltrimEffect::factor_of_normalized(float value) {
 
 float ZaltrimEffect::normalized_of_factor(VstInt32 factor) {
   if (!is_valid_factor(factor)) return 0.0f;
-  int step = 0;
-  while ((VstInt32{2} << step) != factor) ++step;
-  return static_cast<float>(step) / 4.0f;
+  return static_cast<float>(ZaltrimChain::index_of_factor(factor)) / 4.0f;
 }
 
 void ZaltrimEffect::setSampleRate(float rate) {
@@ -159,7 +157,8 @@ void ZaltrimEffect::getParameterLabel(VstInt32 index, char* label) {
 
 void ZaltrimEffect::getParameterDisplay(VstInt32 index, char* text) {
   if (index == kGainParameter) format_gain(gain.load(std::memory_order_relaxed), text);
-  if (index == kFactorParameter) std::snprintf(text, kVstMaxParamStrLen + 1, "%d", static_cast<int>(oversampling.load()));
+  if (index == kFactorParameter)
+    std::snprintf(text, kVstMaxParamStrLen + 1, "%d", static_cast<int>(oversampling.load()));
 }
 
 void ZaltrimEffect::getParameterName(VstInt32 index, char* text) {
